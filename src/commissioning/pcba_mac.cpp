@@ -1,0 +1,71 @@
+#include "pcba_mac.h"
+
+#include "boardcfg.h"
+
+#include <cassert>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr char macLineFormat[] = "PCBA MAC: %s\n";
+constexpr char groupSeparator = ':';
+
+constexpr std::size_t octetCount = 6;
+constexpr std::size_t bareLength = 2 * octetCount;           // 021122334455
+constexpr std::size_t separatedLength = 3 * octetCount - 1;  // 02:11:22:33:44:55
+static_assert(separatedLength < macTextSize);
+
+constexpr unsigned groupBit = 0x01;  // in the first octet: multicast and broadcast
+
+int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Only an address that ifconfig applies at boot is usable: anything else leaves
+// eth0 down, and a stray character would be run by the shell, as root, from the
+// pre-up line.
+bool isUsableMac(const char* text, std::size_t length)
+{
+    std::size_t groupStep = 0;
+    if (length == bareLength) groupStep = 2;
+    else if (length == separatedLength) groupStep = 3;
+    else return false;
+
+    unsigned firstOctet = 0;
+    unsigned allOctets = 0;
+    for (std::size_t i = 0; i < octetCount; ++i) {
+        const char* group = text + i * groupStep;
+        int high = hexDigitValue(group[0]);
+        int low = hexDigitValue(group[1]);
+        if (high < 0 || low < 0) return false;
+        if (groupStep == 3 && i + 1 < octetCount && group[2] != groupSeparator) return false;
+        unsigned octet = static_cast<unsigned>(high * 16 + low);
+        if (i == 0) firstOctet = octet;
+        allOctets |= octet;
+    }
+    return allOctets != 0 && (firstOctet & groupBit) == 0;
+}
+
+}  // namespace
+
+bool getMacFromDb(char* mac)
+{
+    assert(mac != nullptr);
+
+    ConfigTable table;
+    if (!BcGetConfigTable(&table)) return false;
+
+    // Bounded by the field: a library that fills it without a terminator must not
+    // make us read past it.
+    std::size_t length = strnlen(table.pcbaMac, sizeof table.pcbaMac);
+    if (!isUsableMac(table.pcbaMac, length)) return false;
+
+    printf(macLineFormat, table.pcbaMac);
+    memcpy(mac, table.pcbaMac, length + 1);
+    return true;
+}
