@@ -1,79 +1,216 @@
 #!/usr/bin/env bash
 # The tool's runs through the real executable and the stand-in library, each in a
 # sandbox of its own: exit status, both output streams, and /etc/network after.
-# usage: run_test.sh TOOL SANDBOX; EMULATOR, when set, is the command that runs TOOL.
+# usage: run_test.sh TOOL SANDBOX FAULT_SHIM
+# EMULATOR, when set, is the command that runs TOOL (the board build under qemu).
 set -u
-tool=$1 sandbox=$2
+tool=$1 sandbox=$2 shim=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0 n=0
 
 mac=02:11:22:33:44:55
-lookup_failed='Failed to obtain eth0 MAC address from the commissioning database\n'
+record="pcba_mac=$mac\n"
+found="PCBA MAC: $mac\n"
+line="pre-up /sbin/ifconfig eth0 hw ether $mac\n"
 sample='auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet dhcp\n'
 
-# run INTERFACES RECORD [ARG...]: runs the tool on a fresh /etc/network holding
-# INTERFACES (printf %b escapes) with the commissioning record RECORD ('-': none).
-# Sets $case, the folder with out, err and net (what stood in for /etc/network).
-run() {
+lookup_failed='Failed to obtain eth0 MAC address from the commissioning database\n'
+open_failed='Failed to open the interfaces file\n'
+read_failed='Failed to read from the interfaces file\n'
+too_long='File too long\n'
+present='The interfaces file already contains MAC setting; will not override\n'
+no_eth0='Did not find eth0 definition in the interfaces file\n'
+no_line_end='Did not find the end of line - this might be a bug\n'
+create_failed='Failed to create temporary file\n'
+
+# new_case INTERFACES: a fresh folder to stand in for /etc/network, holding an
+# interfaces file of INTERFACES (printf %b escapes); $net names it.
+new_case() {
     n=$((n + 1))
-    case=$work/$n
-    mkdir -p "$case/net"
-    printf '%b' "$1" >"$case/net/interfaces"
-    [ "$2" = - ] || printf '%b' "$2" >"$case/record"
-    shift 2
-    BOARDCFG_RECORD=$case/record "$sandbox" "$case/net" ${EMULATOR:-} "$tool" "$@" \
+    case=$work/$n net=$work/$n/net
+    mkdir -p "$net"
+    printf '%b' "$1" >"$net/interfaces"
+    cp -P "$net/interfaces" "$case/before"
+}
+
+# run_tool RECORD [ARG...]: the tool on the current case, with the commissioning
+# record RECORD ('-': none). FAULT and SANDBOX_READ_ONLY, when set, pass through.
+run_tool() {
+    [ "$1" = - ] || printf '%b' "$1" >"$case/record"
+    shift
+    local launcher=(${EMULATOR:-})
+    if [ -n "${FAULT:-}" ] && [ -n "${EMULATOR:-}" ]; then
+        launcher+=(-E "LD_PRELOAD=$shim")  # qemu itself must not preload it
+    elif [ -n "${FAULT:-}" ]; then
+        launcher=(env "LD_PRELOAD=$shim")
+    fi
+    BOARDCFG_RECORD=$case/record "$sandbox" "$net" "${launcher[@]}" "$tool" "$@" \
         >"$case/out" 2>"$case/err"
     echo $? >"$case/status"
 }
 
-# expect NAME STATUS STDOUT STDERR INTERFACES: the last run's outcome, byte for
-# byte, and nothing but the interfaces file left in /etc/network.
+verdict() {
+    if [ -z "$2" ]; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL $1: $2"
+    fi
+}
+
+# expect NAME STATUS STDOUT STDERR AFTER: the last run's outcome byte for byte,
+# AFTER the interfaces file ('=': as before the run), and no temporary file left.
 expect() {
-    local name=$1 fault=
+    local fault= after=$case/expected
+    [ "$5" = = ] && after=$case/before || printf '%b' "$5" >"$after"
     if [ "$(cat "$case/status")" != "$2" ]; then
         fault="status $(cat "$case/status"), not $2"
     elif ! printf '%b' "$3" | cmp -s - "$case/out"; then
         fault="standard output: $(cat -A "$case/out")"
     elif ! printf '%b' "$4" | cmp -s - "$case/err"; then
         fault="standard error: $(cat -A "$case/err")"
-    elif ! printf '%b' "$5" | cmp -s - "$case/net/interfaces"; then
-        fault="interfaces file: $(cat -A "$case/net/interfaces")"
-    elif [ "$(ls -A "$case/net")" != interfaces ]; then
-        fault="left in /etc/network: $(ls -A "$case/net" | tr '\n' ' ')"
+    elif ! cmp -s "$after" "$net/interfaces"; then
+        fault="interfaces file: $(cat -A "$net/interfaces")"
+    elif ls "$net" | grep -q '^setHwAddr\.'; then
+        fault="temporary file left: $(ls "$net")"
     fi
-    if [ -z "$fault" ]; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL $name: $fault"
-    fi
+    verdict "$1" "$fault"
 }
 
-# The lookup as the run sees it: a refused address is a failed lookup.
-while IFS='|' read -r name record status out; do
-    err=
-    [ "$status" = 0 ] || err=$lookup_failed
-    run "$sample" "$record"
-    expect "$name" "$status" "$out" "$err" "$sample"
+# expect_that NAME COMMAND...: COMMAND succeeds.
+expect_that() {
+    local name=$1
+    shift
+    "$@" && verdict "$name" "" || verdict "$name" "not true: $*"
+}
+
+# The lookup as the run sees it: a refused address is a failed lookup and leaves
+# the interfaces file alone.
+while IFS='|' read -r name record_text shown; do
+    new_case "$sample"
+    run_tool "$record_text"
+    if [ -n "$shown" ]; then
+        expect "$name" 0 "PCBA MAC: $shown\n" "" "$sample""pre-up /sbin/ifconfig eth0 hw ether $shown\n"
+    else
+        expect "$name" 1 "" "$lookup_failed" =
+    fi
 done <<TABLE
-address found|pcba_mac=$mac\n|0|PCBA MAC: $mac\n
-bare address kept as delivered|# factory\nserial=42\npcba_mac=0A1B2C3D4E5F\n|0|PCBA MAC: 0A1B2C3D4E5F\n
-first pcba_mac line wins|pcba_mac=$mac\npcba_mac=02:00:00:00:00:01\n|0|PCBA MAC: $mac\n
-no record|-|1|
-no pcba_mac line|serial=42\n#pcba_mac=$mac\n|1|
-empty address|pcba_mac=\n|1|
-record with CR LF lines|pcba_mac=$mac\r\n|1|
-shell text after the address|pcba_mac=$mac; reboot\n|1|
-multicast address|pcba_mac=01:00:5e:00:00:01\n|1|
-field without terminator|pcba_mac=$mac$(printf 'x%.0s' {1..200})\n|1|
+address found|$record|$mac
+bare address kept as delivered|# factory\nserial=42\npcba_mac=0A1B2C3D4E5F\n|0A1B2C3D4E5F
+first pcba_mac line wins|$record""pcba_mac=02:00:00:00:00:01\n|$mac
+no record|-|
+no pcba_mac line|serial=42\n#pcba_mac=$mac\n|
+empty address|pcba_mac=\n|
+record with CR LF lines|pcba_mac=$mac\r\n|
+shell text after the address|pcba_mac=$mac; reboot\n|
+multicast address|pcba_mac=01:00:5e:00:00:01\n|
+field without terminator|pcba_mac=$mac$(printf 'x%.0s' {1..200})\n|
 TABLE
 
 # Arguments are ignored.
-run "$sample" "pcba_mac=$mac\n" --help -v eth1
-expect "arguments ignored" 0 "PCBA MAC: $mac\n" "" "$sample"
-run "$sample" - --help
-expect "arguments ignored on failure" 1 "" "$lookup_failed" "$sample"
+new_case "$sample"
+run_tool "$record" --help -v eth1
+expect "arguments ignored" 0 "$found" "" "$sample$line"
+new_case "$sample"
+run_tool - --help
+expect "arguments ignored on failure" 1 "" "$lookup_failed" =
+
+# The rewrite, by the interfaces file it meets.
+while IFS='|' read -r name interfaces status err after; do
+    new_case "$interfaces"
+    run_tool "$record"
+    expect "$name" "$status" "$found" "$err" "$after"
+done <<TABLE
+head and tail kept|auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet static\n    address 10.0.0.2\n\niface eth1 inet dhcp\n|0||auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet static\n$line    address 10.0.0.2\n\niface eth1 inet dhcp\n
+definition is the last line|auto eth0\niface eth0 inet dhcp\n|0||auto eth0\niface eth0 inet dhcp\n$line
+definition without line end|auto eth0\niface eth0 inet dhcp|1|$no_line_end|=
+comment naming the marker wins|# iface eth0 comes below\niface eth0 inet dhcp\n|0||# iface eth0 comes below\n${line}iface eth0 inet dhcp\n
+eth0.1 defined first wins|iface eth0.1 inet manual\niface eth0 inet dhcp\n|0||iface eth0.1 inet manual\n${line}iface eth0 inet dhcp\n
+setting in another stanza|iface eth1 inet dhcp\n  pre-up /sbin/ifconfig eth0 hw ether 02:00:00:00:00:09\niface eth0 inet dhcp\n|0|$present|=
+setting in a comment|# pre-up /sbin/ifconfig eth0 hw ether \niface eth0 inet dhcp\n|0|$present|=
+setting without a definition|pre-up /sbin/ifconfig eth0 hw ether x\n|0|$present|=
+setting for eth1 does not count|iface eth0 inet dhcp\npre-up /sbin/ifconfig eth1 hw ether $mac\n|0||iface eth0 inet dhcp\n${line}pre-up /sbin/ifconfig eth1 hw ether $mac\n
+tab after ether does not count|iface eth0 inet dhcp\npre-up /sbin/ifconfig eth0 hw ether\t$mac\n|0||iface eth0 inet dhcp\n${line}pre-up /sbin/ifconfig eth0 hw ether\t$mac\n
+only auto and hotplug lines|auto eth0\nallow-hotplug eth0\n|1|$no_eth0|=
+CR LF line ends kept|auto eth0\r\niface eth0 inet dhcp\r\n  address 10.0.0.2\r\n|0||auto eth0\r\niface eth0 inet dhcp\r\n$line  address 10.0.0.2\r\n
+NUL before the definition|auto lo\n\0iface eth0 inet dhcp\n|1|$no_eth0|=
+NUL before the line end|iface eth0\0 inet dhcp\n|1|$no_line_end|=
+NUL in the tail kept|iface eth0 inet dhcp\nx\0y\n|0||iface eth0 inet dhcp\n${line}x\0y\n
+empty file||1|$read_failed|=
+TABLE
+
+# Sizes around the limit: a definition line, then a comment line up to SIZE bytes.
+definition='iface eth0 inet dhcp\n'
+padding() { printf '#%s\\n' "$(printf '%*s' $(($1 - 23)) '' | tr ' ' x)"; }
+new_case "$definition$(padding 10239)"
+run_tool "$record"
+expect "10239 bytes rewritten" 0 "$found" "" "$definition$line$(padding 10239)"
+for size in 10240 20000; do
+    new_case "$definition$(padding $size)"
+    run_tool "$record"
+    expect "$size bytes refused" 1 "$found" "$too_long" =
+done
+new_case "$line$definition$(padding 10240)"
+run_tool "$record"
+expect "too long outranks a present setting" 1 "$found" "$too_long" =
+
+new_case "$sample"
+rm "$net/interfaces" "$case/before"
+run_tool "$record"
+expect_that "missing file: message" cmp -s "$case/err" <(printf '%b' "$open_failed")
+expect_that "missing file: nothing created" test -z "$(ls "$net")"
+
+new_case "$sample"
+SANDBOX_READ_ONLY=1 run_tool "$record"
+expect "read-only /etc/network" 1 "$found" "$create_failed" =
+
+# A symbolic link is read through and replaced; what it pointed to stays as it was.
+new_case "$sample"
+mkdir "$net/real" && mv "$net/interfaces" "$net/real/" && ln -s real/interfaces "$net/interfaces"
+run_tool "$record"
+expect "link replaced by the new file" 0 "$found" "" "$sample$line"
+expect_that "link target unchanged" cmp -s "$net/real/interfaces" "$case/before"
+expect_that "link now a regular file" test -f "$net/interfaces" -a ! -L "$net/interfaces"
+
+for mode in 644 640 600; do
+    new_case "$sample"
+    chmod "$mode" "$net/interfaces"
+    run_tool "$record"
+    expect_that "mode $mode kept" test "$(stat -c %a "$net/interfaces")" = "$mode"
+done
+
+new_case "$sample"
+run_tool "$record"
+run_tool "$record"
+expect "second run leaves the file alone" 0 "$found" "$present" "$sample$line"
+
+# Failures no real file produces, injected into the tool's own calls.
+stanza='auto eth0\niface eth0 inet dhcp\n    address 10.0.0.2\n'
+while IFS='|' read -r fault err; do
+    new_case "$stanza"
+    FAULT=$fault run_tool "$record"
+    expect "$fault" 1 "$found" "$err" =
+done <<TABLE
+read 1 error|$read_failed
+read 2 error|$read_failed
+fchmod 1 error|Failed to set the permissions of the temporary file\n
+write 1 error|Failed to write the first part of data\n
+write 1 short|Failed to write the first part of data\n
+write 2 short|Failed to write the MAC setting string\n
+write 3 error|Failed to write the MAC address\n
+write 3 short|Failed to write the MAC address\n
+write 4 short|Failed to write the new line\n
+write 5 error|Failed to write the remaining data\n
+write 5 short|Failed to write the remaining data\n
+fsync 1 error|Failed to flush the temporary file\n
+rename 1 error|Failed to rename the temporary file (16 - Device or resource busy)\n
+TABLE
+
+# Short reads are not the end of the file.
+new_case "$sample"
+FAULT="read 0 short" run_tool "$record"
+expect "short reads" 0 "$found" "" "$sample$line"
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

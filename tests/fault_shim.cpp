@@ -1,0 +1,89 @@
+// Preloaded into the tool by the tests: makes one chosen call fail or come back
+// short, as a full disk, a failing device or a network file system would.
+// FAULT="CALL N KIND": the Nth call of CALL (N = 0: every call), one of read,
+// write, fchmod, fsync on a file under /etc/network, or rename; KIND is error or short.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char watchedFolder[] = "/etc/network/";
+constexpr std::size_t shortReadSize = 7;
+
+enum class Fault { none, error, shortened };
+
+bool inWatchedFolder(int fd)
+{
+    char link[32];
+    char target[256] = {};
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    return readlink(link, target, sizeof target - 1) > 0 &&
+           strncmp(target, watchedFolder, strlen(watchedFolder)) == 0;
+}
+
+// Counts this call of CALL and says whether and how it is to fail.
+Fault faultFor(const char* call)
+{
+    static int calls;
+    char name[16];
+    char kind[16];
+    int nth = 0;
+    const char* fault = getenv("FAULT");
+    if (fault == nullptr || sscanf(fault, "%15s %d %15s", name, &nth, kind) != 3) return Fault::none;
+    if (strcmp(name, call) != 0) return Fault::none;
+    ++calls;
+    if (nth != 0 && nth != calls) return Fault::none;
+    return strcmp(kind, "short") == 0 ? Fault::shortened : Fault::error;
+}
+
+template <typename Function>
+Function next(const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" ssize_t read(int fd, void* buffer, size_t size)
+{
+    static auto realRead = next<ssize_t (*)(int, void*, size_t)>("read");
+    Fault fault = inWatchedFolder(fd) ? faultFor("read") : Fault::none;
+    if (fault == Fault::error) return errno = EIO, -1;
+    if (fault == Fault::shortened && size > shortReadSize) size = shortReadSize;
+    return realRead(fd, buffer, size);
+}
+
+extern "C" ssize_t write(int fd, const void* data, size_t size)
+{
+    static auto realWrite = next<ssize_t (*)(int, const void*, size_t)>("write");
+    Fault fault = inWatchedFolder(fd) ? faultFor("write") : Fault::none;
+    if (fault == Fault::error) return errno = ENOSPC, -1;
+    if (fault == Fault::shortened && size > 0) --size;
+    return realWrite(fd, data, size);
+}
+
+extern "C" int fchmod(int fd, mode_t mode) noexcept
+{
+    static auto realFchmod = next<int (*)(int, mode_t)>("fchmod");
+    if (inWatchedFolder(fd) && faultFor("fchmod") != Fault::none) return errno = EPERM, -1;
+    return realFchmod(fd, mode);
+}
+
+extern "C" int fsync(int fd)
+{
+    static auto realFsync = next<int (*)(int)>("fsync");
+    if (inWatchedFolder(fd) && faultFor("fsync") != Fault::none) return errno = EIO, -1;
+    return realFsync(fd);
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept
+{
+    static auto realRename = next<int (*)(const char*, const char*)>("rename");
+    if (faultFor("rename") != Fault::none) return errno = EBUSY, -1;
+    return realRename(from, to);
+}
