@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The installed tool with the real network stack: in a sandbox with its own
+# network namespace, where one end of a veth pair is eth0, ifup must bring eth0
+# up with the PCBA MAC, and a second run must not double the setting.
+# usage: e2e_test.sh CMAKE BUILD_DIR SANDBOX; EMULATOR, when set, runs the tool.
+set -u
+cmake=$1 build=$2 sandbox=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mac=02:1a:2b:3c:4d:5e
+
+"$cmake" --install "$build" --prefix "$work/prefix" >/dev/null || exit 1
+printf 'pcba_mac=%s\n' "$mac" >"$work/record"
+mkdir -p "$work/net"/if-{pre-up,up,down,post-down}.d "$work/state"
+printf 'auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet manual\n' >"$work/net/interfaces"
+
+# Prints one word per step, compared below as a whole.
+BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" unshare --net bash -c '
+    tool=$1 state=$2 mac=$3
+    ifup=(ifup --state-dir "$state")
+    link_mac() { ip -o link show eth0 | grep -o "link/ether [^ ]*" | cut -d" " -f2; }
+    settings() { ifquery --state-dir "$state" eth0 | grep -c "^pre-up: /sbin/ifconfig eth0 hw ether $mac\$"; }
+
+    ip link add eth0 type veth peer name peer0
+    [ "$(link_mac)" != "$mac" ] && echo random-mac
+    $tool >/dev/null && echo inserted
+    "${ifup[@]}" eth0 && echo up
+    [ "$(link_mac)" = "$mac" ] && echo pcba-mac
+    echo "settings=$(settings)"
+    ifdown --state-dir "$state" eth0 && ip link set eth0 address 02:00:00:00:00:01
+    $tool >/dev/null 2>&1 && echo left-alone
+    "${ifup[@]}" eth0 && echo up-again
+    [ "$(link_mac)" = "$mac" ] && echo pcba-mac-again
+    echo "settings=$(settings)"
+' e2e "${EMULATOR:-} $work/prefix/sbin/set_hwaddr" "$work/state" "$mac" >"$work/steps" 2>"$work/err"
+
+want='random-mac inserted up pcba-mac settings=1 left-alone up-again pcba-mac-again settings=1'
+got=$(tr '\n' ' ' <"$work/steps")
+if [ "${got% }" = "$want" ]; then
+    echo "1 passed, 0 failed"
+else
+    echo "FAIL steps: got '${got% }', want '$want'"
+    cat "$work/err"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
