@@ -22,8 +22,8 @@ check() {
 
 DESTDIR=$work/root "$cmake" --install "$build" --component tool >/dev/null
 files() { (cd "$1" && find . -type f | sort | tr '\n' ' '); }
-check "tool's files" test "$(files "$work/root")" = \
-    "./$prefix/lib/systemd/system/set-hwaddr.service ./$prefix/sbin/set_hwaddr ./$prefix/share/man/man8/set_hwaddr.8 "
+tool_files="./$prefix/lib/systemd/system/set-hwaddr.service ./$prefix/sbin/set_hwaddr ./$prefix/share/man/man8/set_hwaddr.8 "
+check "tool's files" test "$(files "$work/root")" = "$tool_files"
 check "manual page lint" groff -man -ww -z "$work/root/$prefix/share/man/man8/set_hwaddr.8"
 check "unit verify" env MANPATH="$work/root/$prefix/share/man" \
     systemd-analyze verify --root="$work/root" "/$prefix/lib/systemd/system/set-hwaddr.service"
@@ -35,7 +35,7 @@ if [ "$board" = armhf ]; then
     check "package architecture" test "$(dpkg-deb -f "$deb" Architecture)" = armhf
     check "package depends" test "$(dpkg-deb -f "$deb" Depends | cut -d' ' -f1)" = libc6
     check "package files" test "$(dpkg-deb -c "$deb" | awk '!/\/$/ { print $NF }' | sort | tr '\n' ' ')" = \
-        "./$prefix/lib/systemd/system/set-hwaddr.service ./$prefix/sbin/set_hwaddr ./$prefix/share/man/man8/set_hwaddr.8 "
+        "$tool_files"
 fi
 
 echo "$passed passed, $failed failed"
