@@ -10,6 +10,8 @@ trap 'rm -rf "$work"' EXIT
 mac=02:1a:2b:3c:4d:5e
 
 "$cmake" --install "$build" --prefix "$work/prefix" >/dev/null || exit 1
+# A tool built for /usr has no search path of its own: the system's finds the library.
+libdir=$(dirname "$(find "$work/prefix" -name libboardcfg.so)")
 printf 'pcba_mac=%s\n' "$mac" >"$work/record"
 mkdir -p "$work/net"/if-{pre-up,up,down,post-down}.d "$work/state"
 printf 'auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet manual\n' >"$work/net/interfaces"
@@ -32,7 +34,7 @@ BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" unshare --net bash -c '
     "${ifup[@]}" eth0 && echo up-again
     [ "$(link_mac)" = "$mac" ] && echo pcba-mac-again
     echo "settings=$(settings)"
-' e2e "${EMULATOR:-} $work/prefix/sbin/set_hwaddr" "$work/state" "$mac" >"$work/steps" 2>"$work/err"
+' e2e "env LD_LIBRARY_PATH=$libdir ${EMULATOR:-} $work/prefix/sbin/set_hwaddr" "$work/state" "$mac" >"$work/steps" 2>"$work/err"
 
 want='random-mac inserted up pcba-mac settings=1 left-alone up-again pcba-mac-again settings=1'
 got=$(tr '\n' ' ' <"$work/steps")
