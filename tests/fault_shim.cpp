@@ -1,7 +1,10 @@
 // Preloaded into the tool by the tests: makes one chosen call fail or come back
 // short, as a full disk, a failing device or a network file system would.
 // FAULT="CALL N KIND": the Nth call of CALL (N = 0: every call), one of read,
-// write, fchmod, fsync on a file under /etc/network, or rename; KIND is error or short.
+// write, fchmod, fsync on a file under /etc/network, or rename; KIND is error,
+// short, or skip: the call does nothing and reports success, as a writer that
+// never flushes. SYNC_DELAY=S: sync() waits S seconds first, so that the
+// journal commits what came before it on its own.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +18,7 @@ namespace {
 constexpr char watchedFolder[] = "/etc/network/";
 constexpr std::size_t shortReadSize = 7;
 
-enum class Fault { none, error, shortened };
+enum class Fault { none, error, shortened, skipped };
 
 bool inWatchedFolder(int fd)
 {
@@ -38,6 +41,7 @@ Fault faultFor(const char* call)
     if (strcmp(name, call) != 0) return Fault::none;
     ++calls;
     if (nth != 0 && nth != calls) return Fault::none;
+    if (strcmp(kind, "skip") == 0) return Fault::skipped;
     return strcmp(kind, "short") == 0 ? Fault::shortened : Fault::error;
 }
 
@@ -77,8 +81,17 @@ extern "C" int fchmod(int fd, mode_t mode) noexcept
 extern "C" int fsync(int fd)
 {
     static auto realFsync = next<int (*)(int)>("fsync");
-    if (inWatchedFolder(fd) && faultFor("fsync") != Fault::none) return errno = EIO, -1;
+    Fault fault = inWatchedFolder(fd) ? faultFor("fsync") : Fault::none;
+    if (fault == Fault::skipped) return 0;
+    if (fault != Fault::none) return errno = EIO, -1;
     return realFsync(fd);
+}
+
+extern "C" void sync() noexcept
+{
+    static auto realSync = next<void (*)()>("sync");
+    if (const char* delay = getenv("SYNC_DELAY")) sleep(static_cast<unsigned>(atoi(delay)));
+    realSync();
 }
 
 extern "C" int rename(const char* from, const char* to) noexcept

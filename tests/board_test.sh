@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The tool where it runs: the project's packages installed with apt on the
+# virtual board (board/), booted under qemu-system-arm, each case checked from
+# the report the board leaves on its root disk.
+# usage: board_test.sh CPACK BUILD_DIR BOARD_DIR
+set -u
+cpack=$1 build=$2 board=$3
+work=$(mktemp -d /var/tmp/board-test.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+pcba_mac=02:1a:2b:3c:4d:5e qemu_mac=52:54:00:12:34:56
+lookup_failed='Failed to obtain eth0 MAC address from the commissioning database'
+present='The interfaces file already contains MAC setting; will not override'
+
+"$cpack" --config "$build/CPackConfig.cmake" -B "$work/packages" >/dev/null || exit 1
+"$board/image" --report "$work/board" "$work/packages"/*.deb || exit 1
+tree=$work/board/rootfs
+cp "$tree/etc/network/interfaces" "$work/original"
+cp "$tree/etc/boardcfg/commissioning" "$work/record"
+
+check() {
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL $report: $name"
+    fi
+}
+# boot [--again] NAME: boots the board (from fresh disks unless --again) and
+# reads its report into $work/NAME; $report names it.
+boot() {
+    [ "$1" = --again ] && shift || "$board/disks" "$tree" "$work/board" || exit 1
+    report=$work/$1/board-report
+    echo "== boot: $1"
+    "$board/boot" "$work/board" && "$board/report" "$work/board" "$work/$1" ||
+        { failed=$((failed + 1)); return 1; }
+}
+property() { sed -n "s/^$1 $2=//p" "$report/units"; }
+eth0_mac() { awk '{ print $3 }' "$report/link"; }
+eth0_up() { grep -q ' UP ' "$report/link"; }
+journal_says() { grep -qF "$1" "$report/journal"; }
+file_is() { cmp -s "$1" "$report/interfaces"; }
+no_temporary_file() { ! grep -q '^setHwAddr\.' "$report/network-dir"; }
+nothing_failed() { [ ! -s "$report/failed" ]; }
+unit_failed() { grep -q '^set-hwaddr\.service ' "$report/failed"; }
+unit_succeeded() { [ "$(property set-hwaddr.service Result)" = success ]; }
+# The tool ended before ifupdown started: networking.service, and udev's
+# ifup@eth0.service where it ran.
+ran_before_ifupdown() {
+    local done_at unit started
+    done_at=$(property set-hwaddr.service ExecMainExitTimestampMonotonic)
+    [ "${done_at:-0}" -gt 0 ] || return 1
+    for unit in networking.service ifup@eth0.service; do
+        started=$(property $unit ExecMainStartTimestampMonotonic)
+        [ "${started:-0}" = 0 ] || [ "$done_at" -lt "$started" ] || return 1
+    done
+}
+# with_line FILE: FILE with the MAC setting line after its iface eth0 line.
+with_line() { sed "/^iface eth0/a pre-up /sbin/ifconfig eth0 hw ether $pcba_mac" "$1"; }
+
+# The first boot, and a second one from the disk it left.
+with_line "$work/original" >"$work/inserted"
+if boot first; then
+    check "unit succeeded" unit_succeeded
+    check "unit ran before ifupdown" ran_before_ifupdown
+    check "eth0 up" eth0_up
+    check "eth0 carries the PCBA MAC" [ "$(eth0_mac)" = "$pcba_mac" ]
+    check "the one line inserted" file_is "$work/inserted"
+    check "no temporary file" no_temporary_file
+    check "no failed unit" nothing_failed
+fi
+if boot --again second; then
+    check "unit reported the setting" journal_says "$present"
+    check "file as after the first boot" file_is "$work/inserted"
+    check "eth0 carries the PCBA MAC" [ "$(eth0_mac)" = "$pcba_mac" ]
+    check "no failed unit" nothing_failed
+fi
+
+# ifupdown's hotplug path, started by udev, must find the line in place too.
+sed 's/^auto eth0$/allow-hotplug eth0/' "$work/original" >"$tree/etc/network/interfaces"
+with_line "$tree/etc/network/interfaces" >"$work/hotplug-inserted"
+if boot hotplug; then
+    check "unit succeeded" unit_succeeded
+    check "eth0 brought up by udev" [ "$(property ifup@eth0.service ExecMainStartTimestampMonotonic)" -gt 0 ]
+    check "unit ran before ifupdown" ran_before_ifupdown
+    check "eth0 carries the PCBA MAC" [ "$(eth0_mac)" = "$pcba_mac" ]
+    check "the one line inserted" file_is "$work/hotplug-inserted"
+    check "no failed unit" nothing_failed
+fi
+cp "$work/original" "$tree/etc/network/interfaces"
+
+# Boards the tool must not break: the file stays, eth0 comes up as it would have.
+unbroken() {
+    check "unit failed" unit_failed
+    check "file untouched" file_is "$work/original"
+    check "eth0 up" eth0_up
+    check "eth0 keeps its own MAC" [ "$(eth0_mac)" = "$qemu_mac" ]
+}
+echo 'serial=SN-0000001' >"$tree/etc/boardcfg/commissioning"
+if boot no-address; then
+    unbroken
+    check "lookup's message in the journal" journal_says "$lookup_failed"
+fi
+cp "$work/record" "$tree/etc/boardcfg/commissioning"
+
+chroot "$tree" dpkg --remove --force-depends net-tools >/dev/null 2>&1
+if boot no-ifconfig; then
+    unbroken
+    check "unit failed on its assertion" [ "$(property set-hwaddr.service AssertResult)" = no ]
+    check "assertion in the journal" journal_says "Assertion failed"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

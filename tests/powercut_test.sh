@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Power cuts on the virtual board: the boot on which the tool inserts its line
+# is recorded write by write on the netconf disk (/etc/network, ext4, mounted
+# noauto_da_alloc,commit=1); every state that disk could be left in by a power
+# cut must hold the old interfaces file or the new one. The same campaign must
+# catch an unsafe writer: the tool with its flush made a no-op, and a pause
+# before its sync. Then the board boots from three crash states.
+# usage: powercut_test.sh CPACK BUILD_DIR BOARD_DIR FAULT_SHIM [SUBSETS [SEED]]
+set -u
+cpack=$1 build=$2 board=$3 shim=$4 subsets=${5:-8} seed=${6:-$RANDOM}
+work=$(mktemp -d /var/tmp/powercut-test.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+passed=0 failed=0
+pcba_mac=02:1a:2b:3c:4d:5e
+out=$work/board tree=$work/board/rootfs
+
+check() {
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL $name"
+    fi
+}
+
+"$cpack" --config "$build/CPackConfig.cmake" -B "$work/packages" >/dev/null || exit 1
+"$board/image" --report "$out" "$work/packages"/*.deb || exit 1
+cp "$tree/etc/network/interfaces" "$work/old"
+sed "/^iface eth0/a pre-up /sbin/ifconfig eth0 hw ether $pcba_mac" "$work/old" >"$work/new"
+
+# campaign NAME: boots fresh disks with the netconf disk's writes logged, then
+# judges every crash state; $work/NAME.verdicts has one line per state.
+campaign() {
+    echo "== $1: logged boot"
+    "$board/disks" "$tree" "$out" && cp "$out/netconf.img" "$work/$1.base" &&
+        "$board/boot" --log "$work/$1.log" "$out" || return 1
+    "$board/replay" --final "$work/$1.base" "$work/$1.log" "$work/final.img"
+    check "$1: the log replays to the disk the board left" cmp -s "$work/final.img" "$out/netconf.img"
+    "$board/replay" "$work/$1.base" "$work/$1.log" "$work/state.img" \
+        "$board/check-state $work/old $work/new" "$subsets" "$seed" >"$work/$1.verdicts" 2>"$work/$1.counts"
+    echo "$1: $(cat "$work/$1.counts"); $(wc -l <"$work/$1.verdicts") crash states checked," \
+        "$(grep -c ' bad' "$work/$1.verdicts") bad, $(grep -c '+temp' "$work/$1.verdicts") with a leftover temporary file"
+    grep ' bad' "$work/$1.verdicts" | sort -k2 | uniq -f1 -c | sed "s/^/$1: /"
+}
+
+if campaign tool; then
+    check "tool: no bad crash state" [ "$(grep -c ' bad' "$work/tool.verdicts")" = 0 ]
+    check "tool: the new file reached the disk" grep -q ' new$' "$work/tool.verdicts"
+
+    # The board boots from a crash state with the old file, one with the new,
+    # and one with a leftover temporary file.
+    old=$(grep '^prefix-[0-9]* old$' "$work/tool.verdicts" | tail -n 1 | cut -d' ' -f1)
+    new=$(grep '^prefix-[0-9]* new$' "$work/tool.verdicts" | head -n 1 | cut -d' ' -f1)
+    temp=$(grep '+temp$' "$work/tool.verdicts" | head -n 1 | cut -d' ' -f1)
+    for state in "$old" "$new" "$temp"; do
+        [ -n "$state" ] || { check "a crash state of each kind" false; continue; }
+        echo "== boot from crash state $state ($(grep "^$state " "$work/tool.verdicts" | cut -d' ' -f2))"
+        "$board/replay" --state "$state" "$work/tool.base" "$work/tool.log" "$out/netconf.img" "$subsets" "$seed"
+        "$board/boot" "$out" && "$board/report" "$out" "$work/$state" || { check "boot from $state" false; continue; }
+        check "$state: the file is the new one" cmp -s "$work/new" "$work/$state/board-report/interfaces"
+        check "$state: eth0 carries the PCBA MAC" grep -q " $pcba_mac " "$work/$state/board-report/link"
+    done
+fi
+
+# The unsafe writer: the tool run by its unit, with the shim of the tests.
+install -D -m 644 "$shim" "$tree/usr/local/lib/fault_shim.so"
+mkdir -p "$tree/etc/systemd/system/set-hwaddr.service.d"
+cat >"$tree/etc/systemd/system/set-hwaddr.service.d/unsafe.conf" <<'CONF'
+[Service]
+Environment=LD_PRELOAD=/usr/local/lib/fault_shim.so "FAULT=fsync 0 skip" SYNC_DELAY=3
+CONF
+if campaign unsafe; then
+    check "unsafe writer: bad crash states found" [ "$(grep -c ' bad' "$work/unsafe.verdicts")" -gt 0 ]
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
