@@ -7,7 +7,7 @@
 # before its sync. Then the board boots from three crash states.
 # usage: powercut_test.sh CPACK BUILD_DIR BOARD_DIR FAULT_SHIM [SUBSETS [SEED]]
 set -u
-cpack=$1 build=$2 board=$3 shim=$4 subsets=${5:-8} seed=${6:-$RANDOM}
+cpack=$1 build=$2 board=$3 shim=$4 subsets=${5:-32} seed=${6:-$RANDOM}
 work=$(mktemp -d /var/tmp/powercut-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
@@ -42,7 +42,7 @@ campaign() {
         "$board/check-state $work/old $work/new" "$subsets" "$seed" >"$work/$1.verdicts" 2>"$work/$1.counts"
     echo "$1: $(cat "$work/$1.counts"); $(wc -l <"$work/$1.verdicts") crash states checked," \
         "$(grep -c ' bad' "$work/$1.verdicts") bad, $(grep -c '+temp' "$work/$1.verdicts") with a leftover temporary file"
-    grep ' bad' "$work/$1.verdicts" | sort -k2 | uniq -f1 -c | sed "s/^/$1: /"
+    grep ' bad' "$work/$1.verdicts" | cut -d' ' -f2 | sort | uniq -c | sed "s/^ */$1: /"
 }
 
 if campaign tool; then
