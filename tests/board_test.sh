@@ -7,7 +7,7 @@ set -u
 cpack=$1 build=$2 board=$3
 work=$(mktemp -d /var/tmp/board-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
+. "$(dirname "$0")/checks.sh"
 pcba_mac=02:1a:2b:3c:4d:5e qemu_mac=52:54:00:12:34:56
 lookup_failed='Failed to obtain eth0 MAC address from the commissioning database'
 present='The interfaces file already contains MAC setting; will not override'
@@ -18,16 +18,6 @@ tree=$work/board/rootfs
 cp "$tree/etc/network/interfaces" "$work/original"
 cp "$tree/etc/boardcfg/commissioning" "$work/record"
 
-check() {
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL $report: $name"
-    fi
-}
 # boot [--again] NAME: boots the board (from fresh disks unless --again) and
 # reads its report into $work/NAME; $report names it.
 boot() {
@@ -35,9 +25,9 @@ boot() {
     [ "$1" = --again ] && { again=1; shift; }
     echo "== boot: $1"
     [ "$again" = 1 ] || "$board/disks" "$tree" "$work/board" || exit 1
-    report=$work/$1/board-report
+    report=$work/$1/board-report case=$1
     "$board/boot" "$work/board" && "$board/report" "$work/board" "$work/$1" ||
-        { failed=$((failed + 1)); return 1; }
+        { check "boot" false; return 1; }
 }
 property() { sed -n "s/^$1 $2=//p" "$report/units"; }
 eth0_mac() { awk '{ print $3 }' "$report/link"; }
@@ -117,5 +107,4 @@ if boot no-ifconfig; then
     check "assertion in the journal" journal_says "Assertion failed for set-hwaddr.service"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+tally

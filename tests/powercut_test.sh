@@ -10,20 +10,10 @@ set -u
 cpack=$1 build=$2 board=$3 shim=$4 subsets=${5:-32} seed=${6:-$RANDOM}
 work=$(mktemp -d /var/tmp/powercut-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
+. "$(dirname "$0")/checks.sh"
 pcba_mac=02:1a:2b:3c:4d:5e
 out=$work/board tree=$work/board/rootfs
 
-check() {
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL $name"
-    fi
-}
 
 "$cpack" --config "$build/CPackConfig.cmake" -B "$work/packages" >/dev/null || exit 1
 "$board/image" --report "$out" "$work/packages"/*.deb || exit 1
@@ -75,5 +65,4 @@ if campaign unsafe; then
     check "unsafe writer: bad crash states found" [ "$(grep -c ' bad' "$work/unsafe.verdicts")" -gt 0 ]
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+tally
