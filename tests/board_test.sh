@@ -22,12 +22,19 @@ cp "$tree/etc/boardcfg/commissioning" "$work/record"
 # reads its report into $work/NAME; $report names it.
 boot() {
     local again=0
+    show_journal
     [ "$1" = --again ] && { again=1; shift; }
     echo "== boot: $1"
     [ "$again" = 1 ] || "$board/disks" "$tree" "$work/board" || exit 1
-    report=$work/$1/board-report case=$1
+    report=$work/$1/board-report case=$1 failed_before=$failed
     "$board/boot" "$work/board" && "$board/report" "$work/board" "$work/$1" ||
         { check "boot" false; return 1; }
+}
+# After a failed check, what the boot's journal says of the units involved.
+show_journal() {
+    [ "$failed" -gt "${failed_before:-0}" ] && [ -f "$report/boot-journal" ] || return 0
+    echo "--- $case: the journal on the tool, ifupdown and /etc/network"
+    grep -E 'set-hwaddr|ifup|networking|etc-network' "$report/boot-journal" | head -n 40
 }
 property() { sed -n "s/^$1 $2=//p" "$report/units"; }
 eth0_mac() { awk '{ print $3 }' "$report/link"; }
@@ -71,6 +78,10 @@ if boot --again second; then
 fi
 
 # ifupdown's hotplug path, started by udev, must find the line in place too.
+# udev's helper reads the interfaces file when eth0 appears, which may be before
+# a disk of its own is mounted at /etc/network: this boot keeps it on the root.
+cp "$tree/etc/fstab" "$work/fstab"
+sed -i '\| /etc/network |d' "$tree/etc/fstab"
 sed 's/^auto eth0$/allow-hotplug eth0/' "$work/original" >"$tree/etc/network/interfaces"
 with_line "$tree/etc/network/interfaces" >"$work/hotplug-inserted"
 if boot hotplug; then
@@ -82,6 +93,7 @@ if boot hotplug; then
     check "no failed unit" nothing_failed
 fi
 cp "$work/original" "$tree/etc/network/interfaces"
+cp "$work/fstab" "$tree/etc/fstab"
 
 # Boards the tool must not break: the file stays, eth0 comes up as it would have.
 unbroken() {
@@ -107,4 +119,5 @@ if boot no-ifconfig; then
     check "assertion in the journal" journal_says "Assertion failed for set-hwaddr.service"
 fi
 
+show_journal
 tally
