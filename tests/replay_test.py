@@ -8,6 +8,7 @@ import struct
 import sys
 import tempfile
 
+sys.dont_write_bytecode = True  # nothing of the test in the source tree
 loader = importlib.machinery.SourceFileLoader("replay", sys.argv[1])
 replay = importlib.util.module_from_spec(importlib.util.spec_from_loader("replay", loader))
 loader.exec_module(replay)
