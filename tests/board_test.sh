@@ -2,9 +2,9 @@
 # The tool where it runs: the project's packages installed with apt on the
 # virtual board (board/), booted under qemu-system-arm, each case checked from
 # the report the board leaves on its root disk.
-# usage: board_test.sh CPACK BUILD_DIR BOARD_DIR
+# usage: board_test.sh DEBS BOARD_DIR   (DEBS: the folder scripts/package filled)
 set -u
-cpack=$1 build=$2 board=$3
+debs=$1 board=$2
 work=$(mktemp -d /var/tmp/board-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
@@ -12,8 +12,7 @@ pcba_mac=02:1a:2b:3c:4d:5e qemu_mac=52:54:00:12:34:56
 lookup_failed='Failed to obtain eth0 MAC address from the commissioning database'
 present='The interfaces file already contains MAC setting; will not override'
 
-"$cpack" --config "$build/CPackConfig.cmake" -B "$work/packages" >/dev/null || exit 1
-"$board/image" --report "$work/board" "$work/packages"/*.deb || exit 1
+"$board/image" --report "$work/board" $(packages "$debs") || exit 1
 tree=$work/board/rootfs
 cp "$tree/etc/network/interfaces" "$work/original"
 cp "$tree/etc/boardcfg/commissioning" "$work/record"

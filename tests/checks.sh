@@ -18,3 +18,7 @@ tally() {
     echo "$passed passed, $failed failed"
     [ "$failed" = 0 ]
 }
+
+# packages DEBS: the two packages a board gets, from the folder scripts/package
+# filled (not their -dbgsym packages).
+packages() { echo "$1"/set-hwaddr_*_armhf.deb "$1"/libboardcfg-standin_*_armhf.deb; }

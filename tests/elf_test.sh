@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# What the tool needs at run time, and for the board what it runs on.
-# usage: elf_test.sh READELF TOOL [armhf]
+# The binaries as the Debian package ships them: what the tool needs at run
+# time, how both binaries are hardened, and for the board what they run on.
+# usage: elf_test.sh READELF DEBS [armhf]   (DEBS: the folder scripts/package filled)
 set -u
-readelf=$1 tool=$2 board=${3:-}
+readelf=$1 debs=$2 board=${3:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
 
 check() {
@@ -13,9 +16,39 @@ check() {
         echo "FAIL $1: got '$2', want '$3'"
     fi
 }
+# hardened NAME FILE [OPTION...]: hardening-check finds every feature it is asked for.
+hardened() {
+    local name=$1 file=$2
+    shift 2
+    if hardening-check --quiet "$@" "$file" >"$work/hardening" 2>/dev/null; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL $name:"
+        hardening-check "$@" "$file" 2>/dev/null
+    fi
+}
 
-needed=$("$readelf" -d "$tool" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
-check "NEEDED entries" "$needed" "libboardcfg.so libc.so.6 "
+for package in "$debs"/set-hwaddr_*.deb "$debs"/libboardcfg-standin_*.deb; do
+    dpkg-deb -x "$package" "$work/root"
+done
+tool=$work/root/usr/sbin/set_hwaddr
+library=$(find "$work/root" -name libboardcfg.so)
+
+# Nothing of libstdc++ or libgcc_s. On armhf the stack protector's guard lives in
+# the loader, which the binary then names.
+needed="libboardcfg.so libc.so.6 "
+[ "$board" = armhf ] && needed="ld-linux-armhf.so.3 $needed"
+check "NEEDED entries" "$("$readelf" -d "$tool" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')" \
+    "$needed"
+check "no search path" "$("$readelf" -d "$tool" | grep -cE '\((RPATH|RUNPATH)\)')" 0
+
+# Control-flow integrity is checked by looking for x86's CET instructions, which
+# an armhf binary never has, and which bookworm's dpkg-buildflags does not ask for.
+hardened "tool hardened" "$tool" --nocfprotection
+# The stand-in has no call whose buffer size the compiler can see, so nothing in
+# it can be fortified; it is never on a board in the field.
+hardened "stand-in hardened" "$library" --nocfprotection --nofortify
 
 if [ "$board" = armhf ]; then
     attributes=$("$readelf" -A "$tool")

@@ -4,12 +4,15 @@
 // write, fchmod, fsync on a file under /etc/network, or rename; KIND is error,
 // short, or skip: the call does nothing and reports success, as a writer that
 // never flushes. SYNC_DELAY=S: sync() waits S seconds first, so that the
-// journal commits what came before it on its own.
+// journal commits what came before it on its own. TRACE=FILE: each write and
+// fsync on a file under /etc/network, each rename and each sync, in the order
+// made, one name a line in FILE.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +48,16 @@ Fault faultFor(const char* call)
     return strcmp(kind, "short") == 0 ? Fault::shortened : Fault::error;
 }
 
+void trace(const char* call)
+{
+    const char* path = getenv("TRACE");
+    if (path == nullptr) return;
+    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    dprintf(fd, "%s\n", call);
+    close(fd);
+}
+
 template <typename Function>
 Function next(const char* name)
 {
@@ -65,7 +78,9 @@ extern "C" ssize_t read(int fd, void* buffer, size_t size)
 extern "C" ssize_t write(int fd, const void* data, size_t size)
 {
     static auto realWrite = next<ssize_t (*)(int, const void*, size_t)>("write");
-    Fault fault = inWatchedFolder(fd) ? faultFor("write") : Fault::none;
+    bool watched = inWatchedFolder(fd);
+    if (watched) trace("write");
+    Fault fault = watched ? faultFor("write") : Fault::none;
     if (fault == Fault::error) return errno = ENOSPC, -1;
     if (fault == Fault::shortened && size > 0) --size;
     return realWrite(fd, data, size);
@@ -81,7 +96,9 @@ extern "C" int fchmod(int fd, mode_t mode) noexcept
 extern "C" int fsync(int fd)
 {
     static auto realFsync = next<int (*)(int)>("fsync");
-    Fault fault = inWatchedFolder(fd) ? faultFor("fsync") : Fault::none;
+    bool watched = inWatchedFolder(fd);
+    if (watched) trace("fsync");
+    Fault fault = watched ? faultFor("fsync") : Fault::none;
     if (fault == Fault::skipped) return 0;
     if (fault != Fault::none) return errno = EIO, -1;
     return realFsync(fd);
@@ -90,6 +107,7 @@ extern "C" int fsync(int fd)
 extern "C" void sync() noexcept
 {
     static auto realSync = next<void (*)()>("sync");
+    trace("sync");
     if (const char* delay = getenv("SYNC_DELAY")) sleep(static_cast<unsigned>(atoi(delay)));
     realSync();
 }
@@ -97,6 +115,7 @@ extern "C" void sync() noexcept
 extern "C" int rename(const char* from, const char* to) noexcept
 {
     static auto realRename = next<int (*)(const char*, const char*)>("rename");
+    trace("rename");
     if (faultFor("rename") != Fault::none) return errno = EBUSY, -1;
     return realRename(from, to);
 }

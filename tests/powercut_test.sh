@@ -5,17 +5,16 @@
 # cut must hold the old interfaces file or the new one. The same campaign must
 # catch an unsafe writer: the tool with its flush made a no-op, and a pause
 # before its sync. Then the board boots from three crash states.
-# usage: powercut_test.sh CPACK BUILD_DIR BOARD_DIR FAULT_SHIM [SUBSETS [SEED]]
+# usage: powercut_test.sh DEBS BOARD_DIR FAULT_SHIM [SUBSETS [SEED]]
 set -u
-cpack=$1 build=$2 board=$3 shim=$4 subsets=${5:-32} seed=${6:-$RANDOM}
+debs=$1 board=$2 shim=$3 subsets=${4:-32} seed=${5:-$RANDOM}
 work=$(mktemp -d /var/tmp/powercut-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
 pcba_mac=02:1a:2b:3c:4d:5e
 out=$work/board tree=$work/board/rootfs
 
-"$cpack" --config "$build/CPackConfig.cmake" -B "$work/packages" >/dev/null || exit 1
-"$board/image" --report "$out" "$work/packages"/*.deb || exit 1
+"$board/image" --report "$out" $(packages "$debs") || exit 1
 cp "$tree/etc/network/interfaces" "$work/old"
 sed "/^iface eth0/a pre-up /sbin/ifconfig eth0 hw ether $pcba_mac" "$work/old" >"$work/new"
 

@@ -35,14 +35,15 @@ new_case() {
 }
 
 # run_tool RECORD [ARG...]: the tool on the current case, with the commissioning
-# record RECORD ('-': none). FAULT and SANDBOX_READ_ONLY, when set, pass through.
+# record RECORD ('-': none). FAULT, TRACE and SANDBOX_READ_ONLY, when set, pass
+# through; FAULT and TRACE preload the shim.
 run_tool() {
     [ "$1" = - ] || printf '%b' "$1" >"$case/record"
     shift
     local launcher=(${EMULATOR:-})
-    if [ -n "${FAULT:-}" ] && [ -n "${EMULATOR:-}" ]; then
+    if [ -n "${FAULT:-}${TRACE:-}" ] && [ -n "${EMULATOR:-}" ]; then
         launcher+=(-E "LD_PRELOAD=$shim")  # qemu itself must not preload it
-    elif [ -n "${FAULT:-}" ]; then
+    elif [ -n "${FAULT:-}${TRACE:-}" ]; then
         launcher=(env "LD_PRELOAD=$shim")
     fi
     BOARDCFG_RECORD=$case/record "$sandbox" "$net" "${launcher[@]}" "$tool" "$@" \
@@ -205,6 +206,17 @@ write 5 error|Failed to write the remaining data\n
 write 5 short|Failed to write the remaining data\n
 fsync 1 error|Failed to flush the temporary file\n
 rename 1 error|Failed to rename the temporary file (16 - Device or resource busy)\n
+TABLE
+
+# The durable sequence: the whole new file written and flushed before the
+# rename, and the rename itself synced; a flush that fails stops the run there.
+while IFS='|' read -r name fault calls; do
+    new_case "$stanza"
+    FAULT=$fault TRACE=$case/trace run_tool "$record"
+    expect_that "$name" test "$(tr '\n' ' ' <"$case/trace")" = "$calls"
+done <<TABLE
+flush, rename, then sync||write write write write write fsync rename sync 
+failed flush, no rename|fsync 1 error|write write write write write fsync 
 TABLE
 
 # Short reads are not the end of the file.
