@@ -8,39 +8,22 @@ debs=$1 board=$2
 work=$(mktemp -d /var/tmp/board-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
-pcba_mac=02:1a:2b:3c:4d:5e qemu_mac=52:54:00:12:34:56
-lookup_failed='Failed to obtain eth0 MAC address from the commissioning database'
-present='The interfaces file already contains MAC setting; will not override'
 
 "$board/image" --report "$work/board" $(packages "$debs") || exit 1
 tree=$work/board/rootfs
 cp "$tree/etc/network/interfaces" "$work/original"
 cp "$tree/etc/boardcfg/commissioning" "$work/record"
 
-# boot [--again] NAME: boots the board (from fresh disks unless --again) and
-# reads its report into $work/NAME; $report names it.
-boot() {
-    local again=0
-    show_journal
-    [ "$1" = --again ] && { again=1; shift; }
-    echo "== boot: $1"
-    [ "$again" = 1 ] || "$board/disks" "$tree" "$work/board" || exit 1
-    report=$work/$1/board-report case=$1 failed_before=$failed
-    "$board/boot" "$work/board" && "$board/report" "$work/board" "$work/$1" ||
-        { check "boot" false; return 1; }
-}
 # After a failed check, what the boot's journal says of the units involved.
-show_journal() {
-    [ "$failed" -gt "${failed_before:-0}" ] && [ -f "$report/boot-journal" ] || return 0
+show_log() {
+    failed_since_boot && [ -f "$report/boot-journal" ] || return 0
     echo "--- $case: the journal on the tool, ifupdown and /etc/network"
     grep -E 'set-hwaddr|ifup|networking|etc-network' "$report/boot-journal" | head -n 40
 }
 property() { sed -n "s/^$1 $2=//p" "$report/units"; }
-eth0_mac() { awk '{ print $3 }' "$report/link"; }
-eth0_up() { grep -q ' UP ' "$report/link"; }
 journal_says() { grep -qF "$1" "$report/journal"; }
-file_is() { cmp -s "$1" "$report/interfaces"; }
-no_temporary_file() { ! grep -q '^setHwAddr\.' "$report/network-dir"; }
+# The tool ran once in the boot: the unit alone, not the init script as well.
+ran_once() { [ "$(grep -c "^PCBA MAC: " "$report/boot-journal-text")" = 1 ]; }
 nothing_failed() { [ ! -s "$report/failed" ]; }
 unit_failed() { grep -q '^set-hwaddr\.service ' "$report/failed"; }
 unit_succeeded() { [ "$(property set-hwaddr.service Result)" = success ]; }
@@ -55,13 +38,12 @@ ran_before_ifupdown() {
         [ "${started:-0}" = 0 ] || [ "$done_at" -lt "$started" ] || return 1
     done
 }
-# with_line FILE: FILE with the MAC setting line after its iface eth0 line.
-with_line() { sed "/^iface eth0/a pre-up /sbin/ifconfig eth0 hw ether $pcba_mac" "$1"; }
 
 # The first boot, and a second one from the disk it left.
 with_line "$work/original" >"$work/inserted"
 if boot first; then
     check "unit succeeded" unit_succeeded
+    check "the tool ran once" ran_once
     check "unit ran before ifupdown" ran_before_ifupdown
     check "eth0 up" eth0_up
     check "eth0 carries the PCBA MAC" [ "$(eth0_mac)" = "$pcba_mac" ]
@@ -94,15 +76,10 @@ fi
 cp "$work/original" "$tree/etc/network/interfaces"
 cp "$work/fstab" "$tree/etc/fstab"
 
-# Boards the tool must not break: the file stays, eth0 comes up as it would have.
-unbroken() {
-    check "file untouched" file_is "$work/original"
-    check "eth0 up" eth0_up
-    check "eth0 keeps its own MAC" [ "$(eth0_mac)" = "$qemu_mac" ]
-}
+# Boards the tool must not break.
 echo 'serial=SN-0000001' >"$tree/etc/boardcfg/commissioning"
 if boot no-address; then
-    unbroken
+    unbroken "$work/original"
     check "unit failed" unit_failed
     check "lookup's message in the journal" journal_says "$lookup_failed"
 fi
@@ -110,7 +87,7 @@ cp "$work/record" "$tree/etc/boardcfg/commissioning"
 
 chroot "$tree" dpkg --remove --force-depends net-tools >/dev/null 2>&1
 if boot no-ifconfig; then
-    unbroken
+    unbroken "$work/original"
     # systemd does not count a failed assertion as a failed unit: the tool
     # never ran, and the journal says why.
     check "unit stopped by its assertion" [ "$(property set-hwaddr.service AssertResult)" = no ]
@@ -118,5 +95,5 @@ if boot no-ifconfig; then
     check "assertion in the journal" journal_says "Assertion failed for set-hwaddr.service"
 fi
 
-show_journal
+show_log
 tally

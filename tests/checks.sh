@@ -1,5 +1,9 @@
-# Sourced by the board's tests: counts checks and closes with the tally.
+# Sourced by the board's tests: counts checks and closes with the tally, boots
+# the board and reads what it reported.
 passed=0 failed=0
+pcba_mac=02:1a:2b:3c:4d:5e qemu_mac=52:54:00:12:34:56
+lookup_failed='Failed to obtain eth0 MAC address from the commissioning database'
+present='The interfaces file already contains MAC setting; will not override'
 
 # check NAME COMMAND...: COMMAND succeeds. A failure names $case too, when set.
 check() {
@@ -22,3 +26,35 @@ tally() {
 # packages DEBS: the two packages a board gets, from the folder scripts/package
 # filled (not their -dbgsym packages).
 packages() { echo "$1"/set-hwaddr_*_armhf.deb "$1"/libboardcfg-standin_*_armhf.deb; }
+
+# boot [--again] NAME: boots the board in $work/board (from fresh disks made of
+# $tree unless --again) and reads its report into $work/NAME, with the boot's
+# serial console as console; $report names it.
+# After a failed check, show_log (the test's own) shows what the boot logged.
+boot() {
+    local again=0
+    show_log
+    [ "$1" = --again ] && { again=1; shift; }
+    echo "== boot: $1"
+    [ "$again" = 1 ] || "$board/disks" "$tree" "$work/board" || exit 1
+    report=$work/$1/board-report case=$1 failed_before=$failed
+    "$board/boot" "$work/board" && "$board/report" "$work/board" "$work/$1" ||
+        { check "boot" false; return 1; }
+    cp "$work/board/console.log" "$report/console"
+}
+# failed_since_boot: a check of this boot failed, and there is a report to show.
+failed_since_boot() { [ "$failed" -gt "${failed_before:-0}" ] && [ -d "$report" ]; }
+
+eth0_mac() { awk '{ print $3 }' "$report/link"; }
+eth0_up() { grep -q ' UP ' "$report/link"; }
+file_is() { cmp -s "$1" "$report/interfaces"; }
+no_temporary_file() { ! grep -q '^setHwAddr\.' "$report/network-dir"; }
+# with_line FILE: FILE with the MAC setting line after its iface eth0 line.
+with_line() { sed "/^iface eth0/a pre-up /sbin/ifconfig eth0 hw ether $pcba_mac" "$1"; }
+# unbroken ORIGINAL: a board the tool must not break: the file stays, eth0
+# comes up as it would have.
+unbroken() {
+    check "file untouched" file_is "$1"
+    check "eth0 up" eth0_up
+    check "eth0 keeps its own MAC" [ "$(eth0_mac)" = "$qemu_mac" ]
+}
