@@ -9,10 +9,7 @@ work=$(mktemp -d /var/tmp/board-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
 
-"$board/image" --report "$work/board" $(packages "$debs") || exit 1
-tree=$work/board/rootfs
-cp "$tree/etc/network/interfaces" "$work/original"
-cp "$tree/etc/boardcfg/commissioning" "$work/record"
+new_board
 
 # After a failed check, what the boot's journal says of the units involved.
 show_log() {

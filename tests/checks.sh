@@ -27,6 +27,16 @@ tally() {
 # filled (not their -dbgsym packages).
 packages() { echo "$1"/set-hwaddr_*_armhf.deb "$1"/libboardcfg-standin_*_armhf.deb; }
 
+# new_board [IMAGE-OPTION...]: a board in $work/board with the packages of
+# $debs, reporting; $tree names its tree, $work/original and $work/record keep
+# its interfaces file and commissioning record.
+new_board() {
+    "$board/image" --report "$@" "$work/board" $(packages "$debs") || exit 1
+    tree=$work/board/rootfs
+    cp "$tree/etc/network/interfaces" "$work/original"
+    cp "$tree/etc/boardcfg/commissioning" "$work/record"
+}
+
 # boot [--again] NAME: boots the board in $work/board (from fresh disks made of
 # $tree unless --again) and reads its report into $work/NAME, with the boot's
 # serial console as console; $report names it.

@@ -53,7 +53,7 @@ $(basename "$standin") set-hwaddr-dbgsym_1.0.0_$arch.deb $(basename "$tool") "
 libc='libc6 \(>= 2\.[0-9]+\)'
 matches "tool depends" "$(dpkg-deb -f "$tool" Depends)" "^libboardcfg-standin \(>= 1\.0\.0\), $libc, net-tools\$"
 matches "stand-in depends" "$(dpkg-deb -f "$standin" Depends)" "^$libc\$"
-tool_files="./lib/systemd/system/set-hwaddr.service ./usr/sbin/set_hwaddr \
+tool_files="./etc/init.d/set-hwaddr ./lib/systemd/system/set-hwaddr.service ./usr/sbin/set_hwaddr \
 ./usr/share/doc/set-hwaddr/changelog.gz ./usr/share/doc/set-hwaddr/copyright \
 ./usr/share/man/man8/set_hwaddr.8.gz "
 same "tool package files" "$(deb_files "$tool")" "$tool_files"
@@ -63,13 +63,18 @@ same "stand-in package files" "$(deb_files "$standin")" \
 ./usr/share/lintian/overrides/libboardcfg-standin "
 same "lintian on the build" "$(lintian_says "$debs/set-hwaddr_1.0.0_$arch.changes")" ""
 
-# The maintainer scripts are debhelper's: the unit enabled at installation but
-# not started, since the tool's moment is the next boot; forgotten on purge.
+# The maintainer scripts are debhelper's: the unit enabled and the init script
+# registered at installation, neither started, since the tool's moment is the
+# next boot; both forgotten on purge.
 dpkg-deb --control "$tool" "$work/control"
-for script in postinst postrm; do
-    check "$script syntax" sh -n "$work/control/$script"
+dpkg-deb --fsys-tarfile "$tool" | tar -xO ./etc/init.d/set-hwaddr >"$work/init"
+for script in control/postinst control/postrm init; do
+    check "$script syntax" sh -n "$work/$script"
 done
 matches "postinst enables the unit" "$(cat "$work/control/postinst")" "deb-systemd-helper enable 'set-hwaddr.service'"
+matches "postinst registers the init script" "$(cat "$work/control/postinst")" "update-rc.d set-hwaddr defaults"
+matches "postrm removes the init script on purge" "$(cat "$work/control/postrm")" "update-rc.d set-hwaddr remove"
+same "init script is a conffile" "$(dpkg-deb --info "$tool" conffiles)" "/etc/init.d/set-hwaddr"
 check "postinst starts nothing" sh -c '! grep -E "deb-systemd-invoke|invoke-rc.d" "$1"' - "$work/control/postinst"
 matches "postrm purges the unit" "$(cat "$work/control/postrm")" "deb-systemd-helper purge 'set-hwaddr.service'"
 same "stand-in runs ldconfig by trigger" "$(dpkg-deb --info "$standin" triggers | grep -v "^#")" "activate-noawait ldconfig"

@@ -11,10 +11,7 @@ trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
 no_ifconfig='/sbin/ifconfig is missing, so set_hwaddr did not run'
 
-"$board/image" --report --init sysvinit "$work/board" $(packages "$debs") || exit 1
-tree=$work/board/rootfs
-cp "$tree/etc/network/interfaces" "$work/original"
-cp "$tree/etc/boardcfg/commissioning" "$work/record"
+new_board --init sysvinit
 
 show_log() {
     failed_since_boot && [ -f "$report/console" ] || return 0
