@@ -20,7 +20,7 @@ check() {
 hardened() {
     local name=$1 file=$2
     shift 2
-    if hardening-check --quiet "$@" "$file" >"$work/hardening" 2>/dev/null; then
+    if hardening-check --quiet "$@" "$file" >/dev/null 2>&1; then
         passed=$((passed + 1))
     else
         failed=$((failed + 1))
