@@ -2,9 +2,6 @@
 # the package's own options from debian/rules, so that what the tests run is built
 # as the package is. Under dpkg-buildpackage they come from its environment.
 set(DEBIAN_BUILDFLAGS OFF CACHE BOOL "Build with dpkg-buildflags' flags, as the package is")
-file(STRINGS ${PROJECT_SOURCE_DIR}/debian/rules maintOptions
-     REGEX "^export DEB_BUILD_MAINT_OPTIONS = ")
-string(REPLACE "export DEB_BUILD_MAINT_OPTIONS = " "" maintOptions "${maintOptions}")
 
 # debian_buildflag(VARIABLE FLAG): the value of FLAG (CXXFLAGS, LDFLAGS...) for the
 # architecture being built, in VARIABLE.
@@ -22,6 +19,9 @@ function(debian_buildflag variable flag)
 endfunction()
 
 if(DEBIAN_BUILDFLAGS)
+    file(STRINGS ${PROJECT_SOURCE_DIR}/debian/rules maintOptions
+         REGEX "^export DEB_BUILD_MAINT_OPTIONS = ")
+    string(REPLACE "export DEB_BUILD_MAINT_OPTIONS = " "" maintOptions "${maintOptions}")
     debian_buildflag(cppflags CPPFLAGS)
     debian_buildflag(cxxflags CXXFLAGS)
     debian_buildflag(ldflags LDFLAGS)

@@ -3,9 +3,9 @@
 # through their linters, and the Debian packages that dpkg-buildpackage made:
 # their needs, files, maintainer scripts and lintian; for the board also a
 # build against a board's own library.
-# usage: ship_test.sh CMAKE SOURCE_DIR BUILD_DIR PREFIX DEBS [armhf]
+# usage: ship_test.sh CMAKE SOURCE_DIR BUILD_DIR PREFIX SYSCONFDIR DEBS [armhf NOSONAME_LIBRARY]
 set -u
-cmake=$1 source=$2 build=$3 prefix=$4 debs=$5 board=${6:-}
+cmake=$1 source=$2 build=$3 prefix=$4 sysconfdir=$5 debs=$6 board=${7:-} nosoname=${8:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
@@ -37,8 +37,29 @@ listing() { (cd "$1" && ls -- *.deb | tr '\n' ' '); }
 lintian_says() { lintian --pedantic "$1" 2>/dev/null | grep -E '^(E|W|P):'; }
 
 DESTDIR=$work/root "$cmake" --install "$build" --component tool >/dev/null
-same "tool's files" "$(files "$work/root")" "./$prefix/lib/systemd/system/set-hwaddr.service \
-./$prefix/sbin/set_hwaddr ./$prefix/share/man/man8/set_hwaddr.8 "
+same "tool's files" "$(files "$work/root")" ".$sysconfdir/init.d/set-hwaddr \
+./$prefix/lib/systemd/system/set-hwaddr.service ./$prefix/sbin/set_hwaddr \
+./$prefix/share/man/man8/set_hwaddr.8 "
+check "init script is POSIX sh" sh -n "$work/root$sysconfdir/init.d/set-hwaddr"
+matches "init script runs the installed tool" "$(cat "$work/root$sysconfdir/init.d/set-hwaddr")" \
+    $'\ntool=/'"$prefix"$'/sbin/set_hwaddr\n'
+# An image builder's build: a tree without debian/, no preset, a Release build
+# that leaves out the boot files its init system does not use.
+mkdir "$work/plain"
+tar -C "$source" --exclude=./.git --exclude=./build --exclude=./debian -cf - . | tar -C "$work/plain" -xf -
+{ "$cmake" -S "$work/plain" -B "$work/plain/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DINSTALL_SYSTEMD_UNIT=OFF -DINSTALL_INIT_SCRIPT=OFF && "$cmake" --build "$work/plain/build" &&
+    DESTDIR=$work/bare "$cmake" --install "$work/plain/build" --component tool; } >"$work/plain.log" 2>&1 ||
+    cat "$work/plain.log"
+same "plain build without boot files" "$(files "$work/bare")" \
+    "./usr/local/sbin/set_hwaddr ./usr/local/share/man/man8/set_hwaddr.8 "
+check "Release keeps the assertions" grep -q 'mac != nullptr' "$work/bare/usr/local/sbin/set_hwaddr"
+# What the recipes of integration/ take from a build: the Buildroot package's
+# boot hooks copy these two, and the Yocto recipe checks the license's sum.
+check "boot files for the Buildroot hooks" test -f "$build/set-hwaddr.init" -a -f "$build/set-hwaddr.service"
+matches "license sum in the Yocto recipe" \
+    "$(cat "$source"/integration/yocto/recipes-connectivity/set-hwaddr/set-hwaddr_*.bb)" \
+    "file://LICENSE;md5=$(md5sum <"$source/LICENSE" | cut -d' ' -f1)"
 check "manual page lint" groff -man -ww -z "$work/root/$prefix/share/man/man8/set_hwaddr.8"
 check "unit verify" env MANPATH="$work/root/$prefix/share/man" \
     systemd-analyze verify --root="$work/root" "/$prefix/lib/systemd/system/set-hwaddr.service"
@@ -86,11 +107,16 @@ library=$build/boardcfg-standin/libboardcfg.so
 matches "notice without the library's package" \
     "$("$source/scripts/package" --vendor "$library" "$work/vendor" 2>&1; cat "$work/vendor/build.log")" \
     "BOARDCFG_PACKAGE is not set"
-"$source/scripts/package" --vendor "$library" board-support "$work/vendor" >/dev/null 2>&1
+# Closed libraries often have no SONAME, and a board's package may be versioned.
+"$source/scripts/package" --vendor "$nosoname" 'board-support (>= 2.0)' "$work/vendor" >/dev/null 2>&1
 tool=$work/vendor/set-hwaddr_1.0.0_armhf.deb
 same "vendor build: the tool's packages alone" "$(listing "$work/vendor")" \
     "set-hwaddr-dbgsym_1.0.0_armhf.deb $(basename "$tool") "
-matches "vendor build: depends" "$(dpkg-deb -f "$tool" Depends)" "^$libc, board-support, net-tools\$"
+matches "vendor build: depends" "$(dpkg-deb -f "$tool" Depends)" "^$libc, board-support \(>= 2\.0\), net-tools\$"
+dpkg-deb -x "$tool" "$work/vendor/root"
+matches "vendor build: the library needed by name" \
+    "$(readelf -d "$work/vendor/root/usr/sbin/set_hwaddr" | grep NEEDED | tr -s ' ')" \
+    "\[libboardcfg\.so\]"
 same "vendor build: files" "$(deb_files "$tool")" "$tool_files"
 same "vendor build: lintian" "$(lintian_says "$work/vendor/set-hwaddr_1.0.0_armhf.changes")" ""
 
