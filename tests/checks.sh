@@ -28,10 +28,15 @@ tally() {
 packages() { echo "$1"/set-hwaddr_*_armhf.deb "$1"/libboardcfg-standin_*_armhf.deb; }
 
 # new_board [IMAGE-OPTION...]: a board in $work/board with the packages of
-# $debs, reporting; $tree names its tree, $work/original and $work/record keep
-# its interfaces file and commissioning record.
+# $debs, reporting; then board_made.
 new_board() {
     "$board/image" --report "$@" "$work/board" $(packages "$debs") || exit 1
+    board_made
+}
+
+# board_made: $tree names the tree of the board in $work/board; $work/original
+# and $work/record keep its interfaces file and commissioning record.
+board_made() {
     tree=$work/board/rootfs
     cp "$tree/etc/network/interfaces" "$work/original"
     cp "$tree/etc/boardcfg/commissioning" "$work/record"
