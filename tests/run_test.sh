@@ -126,8 +126,11 @@ done <<TABLE
 head and tail kept|auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet static\n    address 10.0.0.2\n\niface eth1 inet dhcp\n|0||auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet static\n$line    address 10.0.0.2\n\niface eth1 inet dhcp\n
 definition is the last line|auto eth0\niface eth0 inet dhcp\n|0||auto eth0\niface eth0 inet dhcp\n$line
 definition without line end|auto eth0\niface eth0 inet dhcp|1|$no_line_end|=
-comment naming the marker wins|# iface eth0 comes below\niface eth0 inet dhcp\n|0||# iface eth0 comes below\n${line}iface eth0 inet dhcp\n
-eth0.1 defined first wins|iface eth0.1 inet manual\niface eth0 inet dhcp\n|0||iface eth0.1 inet manual\n${line}iface eth0 inet dhcp\n
+comment naming the definition skipped|# iface eth0 comes below\niface eth0 inet dhcp\n|0||# iface eth0 comes below\niface eth0 inet dhcp\n$line
+other interfaces named eth0...|iface eth0.1 inet manual\niface eth0:1 inet manual\niface eth01 inet manual\niface eth0 inet dhcp\n|0||iface eth0.1 inet manual\niface eth0:1 inet manual\niface eth01 inet manual\niface eth0 inet dhcp\n$line
+definition indented, a tab between its words|auto eth0\n  iface\teth0 inet dhcp\n|0||auto eth0\n  iface\teth0 inet dhcp\n$line
+definition of eth0 alone, CR LF|iface eth0\r\n|0||iface eth0\r\n$line
+definition only in a comment|# iface eth0 inet dhcp\n|1|$no_eth0|=
 setting in another stanza|iface eth1 inet dhcp\n  pre-up /sbin/ifconfig eth0 hw ether 02:00:00:00:00:09\niface eth0 inet dhcp\n|0|$present|=
 setting in a comment|# pre-up /sbin/ifconfig eth0 hw ether \niface eth0 inet dhcp\n|0|$present|=
 setting without a definition|pre-up /sbin/ifconfig eth0 hw ether x\n|0|$present|=
