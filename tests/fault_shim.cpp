@@ -27,7 +27,7 @@ bool inWatchedFolder(int fd)
 {
     char link[32];
     char target[256] = {};
-    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    (void)snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     return readlink(link, target, sizeof target - 1) > 0 &&
            strncmp(target, watchedFolder, strlen(watchedFolder)) == 0;
 }
@@ -37,11 +37,12 @@ Fault faultFor(const char* call)
 {
     static int calls;
     char name[16];
+    char number[16];
     char kind[16];
-    int nth = 0;
     const char* fault = getenv("FAULT");
-    if (fault == nullptr || sscanf(fault, "%15s %d %15s", name, &nth, kind) != 3) return Fault::none;
+    if (fault == nullptr || sscanf(fault, "%15s %15s %15s", name, number, kind) != 3) return Fault::none;
     if (strcmp(name, call) != 0) return Fault::none;
+    long nth = strtol(number, nullptr, 10);
     ++calls;
     if (nth != 0 && nth != calls) return Fault::none;
     if (strcmp(kind, "skip") == 0) return Fault::skipped;
@@ -64,17 +65,36 @@ Function next(const char* name)
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
+// The fault for this read, with the size it may read; false when it is to fail.
+bool readGoesOn(int fd, size_t* size)
+{
+    Fault fault = inWatchedFolder(fd) ? faultFor("read") : Fault::none;
+    if (fault == Fault::shortened && *size > shortReadSize) *size = shortReadSize;
+    if (fault != Fault::error) return true;
+    errno = EIO;
+    return false;
+}
+
 }  // namespace
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): glibc's names are reserved ones.
 extern "C" ssize_t read(int fd, void* buffer, size_t size)
 {
     static auto realRead = next<ssize_t (*)(int, void*, size_t)>("read");
-    Fault fault = inWatchedFolder(fd) ? faultFor("read") : Fault::none;
-    if (fault == Fault::error) return errno = EIO, -1;
-    if (fault == Fault::shortened && size > shortReadSize) size = shortReadSize;
-    return realRead(fd, buffer, size);
+    return readGoesOn(fd, &size) ? realRead(fd, buffer, size) : -1;
 }
 
+// What _FORTIFY_SOURCE makes of read when the buffer's size is known: without
+// it here, the read faults would silently test nothing.
+// It must carry glibc's own reserved name, and glibc's parameter names are reserved ones.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp,readability-inconsistent-declaration-parameter-name)
+extern "C" ssize_t __read_chk(int fd, void* buffer, size_t size, size_t bufferSize)
+{
+    static auto realReadChk = next<ssize_t (*)(int, void*, size_t, size_t)>("__read_chk");
+    return readGoesOn(fd, &size) ? realReadChk(fd, buffer, size, bufferSize) : -1;
+}
+
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): glibc's names are reserved ones.
 extern "C" ssize_t write(int fd, const void* data, size_t size)
 {
     static auto realWrite = next<ssize_t (*)(int, const void*, size_t)>("write");
@@ -108,10 +128,11 @@ extern "C" void sync() noexcept
 {
     static auto realSync = next<void (*)()>("sync");
     trace("sync");
-    if (const char* delay = getenv("SYNC_DELAY")) sleep(static_cast<unsigned>(atoi(delay)));
+    if (const char* delay = getenv("SYNC_DELAY")) sleep(static_cast<unsigned>(strtoul(delay, nullptr, 10)));
     realSync();
 }
 
+// NOLINTNEXTLINE(readability-inconsistent-declaration-parameter-name): glibc's names are reserved ones.
 extern "C" int rename(const char* from, const char* to) noexcept
 {
     static auto realRename = next<int (*)(const char*, const char*)>("rename");

@@ -15,7 +15,8 @@ trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
 out=$work/board tree=$work/board/rootfs
 
-"$board/image" "$out" $(packages "$debs") || exit 1
+mapfile -t debs_found < <(packages "$debs")
+"$board/image" "$out" "${debs_found[@]}" || exit 1
 share=$tree/usr/local/share/board-nand
 mkdir -p "$share"
 cp "$tree/etc/network/interfaces" "$share/old"
@@ -29,9 +30,13 @@ install -D -m 644 "$shim" "$tree/usr/local/lib/fault_shim.so"
 printf 'ROUNDS=%s\nUBIFS_SECONDS=%s\nSEED=%s\nUNSAFE_DELAY=6\n' "$rounds" "$ubifs_seconds" "$seed" \
     >"$tree/etc/board-nand.conf"
 echo "== NAND campaign: $rounds rounds of UBI's cut points per header kind, ${ubifs_seconds}s of UBIFS's cuts, per writer; seed $seed"
-"$board/disks" "$tree" "$out" &&
+if ! { "$board/disks" "$tree" "$out" &&
     BOOT_TIMEOUT=${BOOT_TIMEOUT:-$((600 + rounds * 60 + 5 * ubifs_seconds + 120))} "$board/boot" "$out" &&
-    "$board/report" "$out" "$work" || { check "campaign boot" false; tally; exit; }
+    "$board/report" "$out" "$work"; }; then
+    check "campaign boot" false
+    tally
+    exit
+fi
 report=$work/board-report
 cuts=$report/cuts
 
@@ -46,7 +51,8 @@ summary() {
             "$(count "$writer" "$emulation" '[a-z]+' '[a-z]+\+temp') with a leftover temporary file"
     done
 }
-check "the campaign ran" [ -s "$cuts" ] && ! grep -q '^setup failed' "$cuts"
+campaign_ran() { [ -s "$cuts" ] && ! grep -q '^setup failed' "$cuts"; }
+check "the campaign ran" campaign_ran
 summary tool
 summary unsafe
 echo "campaign: $(cat "$report/time" 2>/dev/null)"
