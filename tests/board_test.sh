@@ -9,6 +9,8 @@ work=$(mktemp -d /var/tmp/board-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
 
+# The board as the packages make it, with no option.
+# shellcheck disable=SC2119
 new_board
 
 # After a failed check, what the boot's journal says of the units involved.
@@ -36,6 +38,21 @@ ran_before_ifupdown() {
     done
 }
 
+# run_time: the unit's start, sandbox included, to the tool's end, in ms.
+run_time() {
+    echo "$((($(property set-hwaddr.service ExecMainExitTimestampMonotonic) -
+        $(property set-hwaddr.service InactiveExitTimestampMonotonic)) / 1000)) ms"
+}
+
+# The unit's exposure as the package installs it, scored offline here, and the
+# same live on the board.
+dpkg-deb --fsys-tarfile "$(packages "$debs" | head -n 1)" |
+    tar -xO ./lib/systemd/system/set-hwaddr.service >"$work/set-hwaddr.service"
+systemd-analyze security --offline=true --no-pager "$work/set-hwaddr.service" 2>&1 | tail -n 1 \
+    >"$work/offline-security"
+check "exposure at most 1.0, offline" grep -qE 'level for set-hwaddr.service: (0\.[0-9]|1\.0) SAFE' \
+    "$work/offline-security"
+
 # The first boot, and a second one from the disk it left.
 with_line "$work/original" >"$work/inserted"
 if boot first; then
@@ -47,6 +64,8 @@ if boot first; then
     check "the one line inserted" file_is "$work/inserted"
     check "no temporary file" no_temporary_file
     check "no failed unit" nothing_failed
+    check "sandbox as scored offline" [ "$(cat "$report/security")" = "$(cat "$work/offline-security")" ]
+    echo "the unit from start to end: $(run_time)"
 fi
 if boot --again second; then
     check "unit reported the setting" journal_says "$present"
@@ -81,6 +100,34 @@ if boot no-address; then
     check "lookup's message in the journal" journal_says "$lookup_failed"
 fi
 cp "$work/record" "$tree/etc/boardcfg/commissioning"
+
+# A board library that hangs (the stand-in's record a FIFO no one writes):
+# the unit's time limit ends the tool, and the boot goes on without it.
+rm "$tree/etc/boardcfg/commissioning"
+mkfifo "$tree/etc/boardcfg/commissioning"
+if boot hung-library; then
+    unbroken "$work/original"
+    check "no temporary file" no_temporary_file
+    check "unit ended by its time limit" [ "$(property set-hwaddr.service Result)" = timeout ]
+    check "the journal says so" journal_says "start operation timed out"
+fi
+rm "$tree/etc/boardcfg/commissioning"
+cp "$work/record" "$tree/etc/boardcfg/commissioning"
+
+# The sandbox bites: a probe in the tool's place, under the same unit.
+dropin=$tree/etc/systemd/system/set-hwaddr.service.d
+mkdir -p "$dropin"
+install -m 755 "$board/sandbox-probe" "$tree/usr/local/sbin/sandbox-probe"
+printf '[Service]\nExecStart=\nExecStart=/usr/local/sbin/sandbox-probe\n' >"$dropin/probe.conf"
+if boot sandbox; then
+    for refused in "write /etc" "write /var" "inet socket" "read a disk"; do
+        check "$refused refused" journal_says "$refused refused"
+    done
+    for allowed in "write /etc/network" "read the record" "sync"; do
+        check "$allowed allowed" journal_says "$allowed allowed"
+    done
+fi
+rm -r "$dropin" "$tree/usr/local/sbin/sandbox-probe"
 
 chroot "$tree" dpkg --remove --force-depends net-tools >/dev/null 2>&1
 if boot no-ifconfig; then
