@@ -50,7 +50,7 @@ const char* findValue(const char* record, std::size_t size, const char* key, std
     const char* end = record + size;
     for (const char* line = record; line < end;) {
         const char* newline = static_cast<const char*>(memchr(line, '\n', end - line));
-        const char* lineEnd = newline ? newline : end;
+        const char* lineEnd = newline != nullptr ? newline : end;
         if (*line != commentMark && static_cast<std::size_t>(lineEnd - line) >= keyLength &&
             memcmp(line, key, keyLength) == 0) {
             *length = lineEnd - line - keyLength;

@@ -57,8 +57,9 @@ bool definesEth0(const char* text, std::size_t length, std::size_t start)
 Insertion planInsertion(const char* contents, std::size_t size)
 {
     std::size_t length = strnlen(contents, size);
-    if (memmem(contents, length, macSettingPrefix, strlen(macSettingPrefix)) != nullptr)
+    if (memmem(contents, length, macSettingPrefix, strlen(macSettingPrefix)) != nullptr) {
         return {settingPresentMessage, 0, 0};
+    }
 
     for (std::size_t start = 0; start < length;) {
         const char* end = static_cast<const char*>(memchr(contents + start, lineEnd[0], length - start));

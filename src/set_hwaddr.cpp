@@ -36,6 +36,13 @@ constexpr const char* pieceFailedMessages[pieceCount] = {
     headFailedMessage, prefixFailedMessage, macFailedMessage, lineEndFailedMessage,
     tailFailedMessage};
 
+// One line on standard error. Should that fail too, there is nowhere else to
+// say so: the exit status still tells.
+void report(const char* line)
+{
+    (void)fputs(line, stderr);
+}
+
 // A file must be shorter than this to be rewritten.
 constexpr std::size_t contentsSize = 10240;
 constexpr mode_t permissionBits = 0777;
@@ -43,7 +50,7 @@ constexpr mode_t permissionBits = 0777;
 // Each step below returns false once it has reported its failure.
 bool fail(const char* message)
 {
-    fputs(message, stderr);
+    report(message);
     return false;
 }
 
@@ -77,12 +84,18 @@ bool readInterfacesFile(char* contents, std::size_t* size, mode_t* mode)
     return true;
 }
 
+// The temporary file beside the interfaces file: its descriptor and name.
+struct Temporary {
+    int fd;
+    char path[sizeof temporaryTemplate];
+};
+
 // Reports the failure, then removes the temporary file so that none is left behind.
-bool discardTemporary(int fd, const char* path, const char* message)
+bool discardTemporary(const Temporary& temporary, const char* message)
 {
     fail(message);
-    close(fd);
-    unlink(path);
+    close(temporary.fd);
+    unlink(temporary.path);
     return false;
 }
 
@@ -91,27 +104,30 @@ bool discardTemporary(int fd, const char* path, const char* message)
 // renamed file empty or cut short on the file systems boards use.
 bool replaceInterfacesFile(const Piece (&pieces)[pieceCount], mode_t mode)
 {
-    char temporaryPath[sizeof temporaryTemplate];
-    memcpy(temporaryPath, temporaryTemplate, sizeof temporaryTemplate);
-    int fd = mkstemp(temporaryPath);
-    if (fd < 0) return fail(createFailedMessage);
+    Temporary temporary{};
+    memcpy(temporary.path, temporaryTemplate, sizeof temporaryTemplate);
+    temporary.fd = mkstemp(temporary.path);
+    if (temporary.fd < 0) return fail(createFailedMessage);
 
     // mkstemp's 0600 would hide a world-readable configuration from its readers.
-    if (fchmod(fd, mode) != 0) return discardTemporary(fd, temporaryPath, permissionsFailedMessage);
+    if (fchmod(temporary.fd, mode) != 0) return discardTemporary(temporary, permissionsFailedMessage);
 
     for (std::size_t i = 0; i < pieceCount; ++i) {
-        if (write(fd, pieces[i].data, pieces[i].size) != static_cast<ssize_t>(pieces[i].size))
-            return discardTemporary(fd, temporaryPath, pieceFailedMessages[i]);
+        ssize_t written = write(temporary.fd, pieces[i].data, pieces[i].size);
+        if (written != static_cast<ssize_t>(pieces[i].size)) {
+            return discardTemporary(temporary, pieceFailedMessages[i]);
+        }
     }
-    if (fsync(fd) != 0) return discardTemporary(fd, temporaryPath, flushFailedMessage);
+    if (fsync(temporary.fd) != 0) return discardTemporary(temporary, flushFailedMessage);
 
-    if (rename(temporaryPath, interfacesPath) != 0) {
+    if (rename(temporary.path, interfacesPath) != 0) {
         int error = errno;
         char message[160];
-        snprintf(message, sizeof message, renameFailedFormat, error, strerror(error));
-        return discardTemporary(fd, temporaryPath, message);
+        // Room for any errno text; a longer one would only be cut short.
+        (void)snprintf(message, sizeof message, renameFailedFormat, error, strerror(error));
+        return discardTemporary(temporary, message);
     }
-    close(fd);
+    close(temporary.fd);
     sync();
     return true;
 }
@@ -127,7 +143,7 @@ int rewriteInterfacesFile(const char* mac)
 
     Insertion insertion = planInsertion(contents, size);
     if (insertion.notice != nullptr) {
-        fputs(insertion.notice, stderr);
+        report(insertion.notice);
         return insertion.status;
     }
     Piece pieces[pieceCount];

@@ -1,5 +1,7 @@
 # Sourced by the board's tests: counts checks and closes with the tally, boots
-# the board and reads what it reported.
+# the board and reads what it reported. Its names and the tests' are shared:
+# each sets what the other reads.
+# shellcheck shell=bash disable=SC2034,SC2154
 passed=0 failed=0
 pcba_mac=02:1a:2b:3c:4d:5e qemu_mac=52:54:00:12:34:56
 lookup_failed='Failed to obtain eth0 MAC address from the commissioning database'
@@ -25,12 +27,14 @@ tally() {
 
 # packages DEBS: the two packages a board gets, from the folder scripts/package
 # filled (not their -dbgsym packages).
-packages() { echo "$1"/set-hwaddr_*_armhf.deb "$1"/libboardcfg-standin_*_armhf.deb; }
+packages() { printf '%s\n' "$1"/set-hwaddr_*_armhf.deb "$1"/libboardcfg-standin_*_armhf.deb; }
 
 # new_board [IMAGE-OPTION...]: a board in $work/board with the packages of
 # $debs, reporting; then board_made.
 new_board() {
-    "$board/image" --report "$@" "$work/board" $(packages "$debs") || exit 1
+    local debs_found
+    mapfile -t debs_found < <(packages "$debs")
+    "$board/image" --report "$@" "$work/board" "${debs_found[@]}" || exit 1
     board_made
 }
 
@@ -53,8 +57,10 @@ boot() {
     echo "== boot: $1"
     [ "$again" = 1 ] || "$board/disks" "$tree" "$work/board" || exit 1
     report=$work/$1/board-report case=$1 failed_before=$failed
-    "$board/boot" "$work/board" && "$board/report" "$work/board" "$work/$1" ||
-        { check "boot" false; return 1; }
+    if ! { "$board/boot" "$work/board" && "$board/report" "$work/board" "$work/$1"; }; then
+        check "boot" false
+        return 1
+    fi
     cp "$work/board/console.log" "$report/console"
 }
 # failed_since_boot: a check of this boot failed, and there is a report to show.

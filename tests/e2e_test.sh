@@ -17,6 +17,8 @@ mkdir -p "$work/net"/if-{pre-up,up,down,post-down}.d "$work/state"
 printf 'auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet manual\n' >"$work/net/interfaces"
 
 # Prints one word per step, compared below as a whole.
+# The inner scripts' $1, $2... are their own arguments.
+# shellcheck disable=SC2016
 BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" unshare --net bash -c '
     tool=$1 state=$2 mac=$3
     ifup=(ifup --state-dir "$state")
@@ -58,10 +60,11 @@ pool=('auto lo' 'iface lo inet loopback' 'auto eth0' 'allow-hotplug eth0' 'iface
 RANDOM=17
 mkdir "$work/files"
 for n in $(seq 300); do
-    for line in $(seq $((RANDOM % 8 + 2))); do
+    for _ in $(seq $((RANDOM % 8 + 2))); do
         printf '%s\n' "${pool[RANDOM % ${#pool[@]}]}"
     done >"$work/files/$n"
 done
+# shellcheck disable=SC2016
 BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" bash -c '
     tool=$1 files=$2 mac=$3
     for file in "$files"/*; do

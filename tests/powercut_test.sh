@@ -14,7 +14,8 @@ trap 'rm -rf "$work"' EXIT
 pcba_mac=02:1a:2b:3c:4d:5e
 out=$work/board tree=$work/board/rootfs
 
-"$board/image" --report "$out" $(packages "$debs") || exit 1
+mapfile -t debs_found < <(packages "$debs")
+"$board/image" --report "$out" "${debs_found[@]}" || exit 1
 cp "$tree/etc/network/interfaces" "$work/old"
 sed "/^iface eth0/a pre-up /sbin/ifconfig eth0 hw ether $pcba_mac" "$work/old" >"$work/new"
 
@@ -22,8 +23,11 @@ sed "/^iface eth0/a pre-up /sbin/ifconfig eth0 hw ether $pcba_mac" "$work/old" >
 # judges every crash state; $work/NAME.verdicts has one line per state.
 campaign() {
     echo "== $1: logged boot"
-    "$board/disks" "$tree" "$out" && cp "$out/netconf.img" "$work/$1.base" &&
-        "$board/boot" --log "$work/$1.log" "$out" || { check "$1: logged boot" false; return 1; }
+    if ! { "$board/disks" "$tree" "$out" && cp "$out/netconf.img" "$work/$1.base" &&
+        "$board/boot" --log "$work/$1.log" "$out"; }; then
+        check "$1: logged boot" false
+        return 1
+    fi
     "$board/replay" --final "$work/$1.base" "$work/$1.log" "$work/final.img"
     check "$1: the log replays to the disk the board left" cmp -s "$work/final.img" "$out/netconf.img"
     "$board/replay" "$work/$1.base" "$work/$1.log" "$work/state.img" \
@@ -45,9 +49,11 @@ if campaign tool; then
     for state in "$old" "$new" "$temp"; do
         [ -n "$state" ] || { check "a crash state of each kind" false; continue; }
         echo "== boot from crash state $state ($(grep "^$state " "$work/tool.verdicts" | cut -d' ' -f2))"
-        "$board/replay" --state "$state" "$work/tool.base" "$work/tool.log" "$out/netconf.img" "$subsets" "$seed" &&
-            "$board/boot" "$out" && "$board/report" "$out" "$work/$state" ||
-            { check "boot from $state" false; continue; }
+        if ! { "$board/replay" --state "$state" "$work/tool.base" "$work/tool.log" "$out/netconf.img" \
+            "$subsets" "$seed" && "$board/boot" "$out" && "$board/report" "$out" "$work/$state"; }; then
+            check "boot from $state" false
+            continue
+        fi
         check "$state: the file is the new one" cmp -s "$work/new" "$work/$state/board-report/interfaces"
         check "$state: eth0 carries the PCBA MAC" grep -q " $pcba_mac " "$work/$state/board-report/link"
     done

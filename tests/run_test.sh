@@ -40,7 +40,8 @@ new_case() {
 run_tool() {
     [ "$1" = - ] || printf '%b' "$1" >"$case/record"
     shift
-    local launcher=(${EMULATOR:-})
+    local launcher
+    read -ra launcher <<<"${EMULATOR:-}"
     if [ -n "${FAULT:-}${TRACE:-}" ] && [ -n "${EMULATOR:-}" ]; then
         launcher+=(-E "LD_PRELOAD=$shim")  # qemu itself must not preload it
     elif [ -n "${FAULT:-}${TRACE:-}" ]; then
@@ -63,7 +64,7 @@ verdict() {
 # expect NAME STATUS STDOUT STDERR AFTER: the last run's outcome byte for byte,
 # AFTER the interfaces file ('=': as before the run), and no temporary file left.
 expect() {
-    local fault= after=$case/expected
+    local fault='' after=$case/expected
     [ "$5" = = ] && after=$case/before || printf '%b' "$5" >"$after"
     if [ "$(cat "$case/status")" != "$2" ]; then
         fault="status $(cat "$case/status"), not $2"
@@ -73,7 +74,7 @@ expect() {
         fault="standard error: $(cat -A "$case/err")"
     elif ! cmp -s "$after" "$net/interfaces"; then
         fault="interfaces file: $(cat -A "$net/interfaces")"
-    elif ls "$net" | grep -q '^setHwAddr\.'; then
+    elif [ -n "$(find "$net" -maxdepth 1 -name 'setHwAddr.*')" ]; then
         fault="temporary file left: $(ls "$net")"
     fi
     verdict "$1" "$fault"
@@ -83,7 +84,7 @@ expect() {
 expect_that() {
     local name=$1
     shift
-    "$@" && verdict "$name" "" || verdict "$name" "not true: $*"
+    if "$@"; then verdict "$name" ""; else verdict "$name" "not true: $*"; fi
 }
 
 # The lookup as the run sees it: a refused address is a failed lookup and leaves

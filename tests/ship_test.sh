@@ -22,17 +22,23 @@ check() {
         echo "FAIL $name: $(cat "$work/err")"
     fi
 }
+# refuse WHY: the failure of a check, said on standard error.
+refuse() {
+    echo "$1" >&2
+    return 1
+}
 # same NAME GOT WANT
 same() {
-    [ "$2" = "$3" ] && check "$1" true || check "$1" sh -c 'echo "got \"$1\", want \"$2\"" >&2' - "$2" "$3"
+    if [ "$2" = "$3" ]; then check "$1" true; else check "$1" refuse "got \"$2\", want \"$3\""; fi
 }
 # matches NAME TEXT REGEX
 matches() {
-    [[ $2 =~ $3 ]] && check "$1" true || check "$1" sh -c 'echo "\"$1\" does not match $2" >&2' - "$2" "$3"
+    if [[ $2 =~ $3 ]]; then check "$1" true; else check "$1" refuse "\"$2\" does not match $3"; fi
 }
+lacks() { ! grep -qE "$1" "$2"; }
 files() { (cd "$1" && find . -type f | sort | tr '\n' ' '); }
 deb_files() { dpkg-deb -c "$1" | awk '!/\/$/ { print $NF }' | sort | tr '\n' ' '; }
-listing() { (cd "$1" && ls -- *.deb | tr '\n' ' '); }
+listing() { (cd "$1" && printf '%s ' *.deb); }
 # Errors, warnings and pedantic tags; the informational ones are in the README.
 lintian_says() { lintian --pedantic "$1" 2>/dev/null | grep -E '^(E|W|P):'; }
 
@@ -96,7 +102,7 @@ matches "postinst enables the unit" "$(cat "$work/control/postinst")" "deb-syste
 matches "postinst registers the init script" "$(cat "$work/control/postinst")" "update-rc.d set-hwaddr defaults"
 matches "postrm removes the init script on purge" "$(cat "$work/control/postrm")" "update-rc.d set-hwaddr remove"
 same "init script is a conffile" "$(dpkg-deb --info "$tool" conffiles)" "/etc/init.d/set-hwaddr"
-check "postinst starts nothing" sh -c '! grep -E "deb-systemd-invoke|invoke-rc.d" "$1"' - "$work/control/postinst"
+check "postinst starts nothing" lacks "deb-systemd-invoke|invoke-rc.d" "$work/control/postinst"
 matches "postrm purges the unit" "$(cat "$work/control/postrm")" "deb-systemd-helper purge 'set-hwaddr.service'"
 same "stand-in runs ldconfig by trigger" "$(dpkg-deb --info "$standin" triggers | grep -v "^#")" "activate-noawait ldconfig"
 

@@ -33,8 +33,8 @@ bool isUsableMac(const char* text, std::size_t length)
 {
     std::size_t groupStep = 0;
     if (length == bareLength) groupStep = 2;
-    else if (length == separatedLength) groupStep = 3;
-    else return false;
+    if (length == separatedLength) groupStep = 3;
+    if (groupStep == 0) return false;
 
     unsigned firstOctet = 0;
     unsigned allOctets = 0;
