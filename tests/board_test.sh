@@ -54,7 +54,7 @@ check "exposure at most 1.0, offline" grep -qE 'level for set-hwaddr.service: (0
     "$work/offline-security"
 
 # The first boot, and a second one from the disk it left.
-with_line "$work/original" >"$work/inserted"
+inserted "$work/original" >"$work/inserted"
 if boot first; then
     check "unit succeeded" unit_succeeded
     check "the tool ran once" ran_once
@@ -80,7 +80,7 @@ fi
 cp "$tree/etc/fstab" "$work/fstab"
 sed -i '\| /etc/network |d' "$tree/etc/fstab"
 sed 's/^auto eth0$/allow-hotplug eth0/' "$work/original" >"$tree/etc/network/interfaces"
-with_line "$tree/etc/network/interfaces" >"$work/hotplug-inserted"
+inserted "$tree/etc/network/interfaces" >"$work/hotplug-inserted"
 if boot hotplug; then
     check "unit succeeded" unit_succeeded
     check "eth0 brought up by udev" [ "$(property ifup@eth0.service ExecMainStartTimestampMonotonic)" -gt 0 ]

@@ -31,15 +31,17 @@ ran_before_ifup() {
     [ "$tool" -gt 0 ] && [ "$network" -gt 0 ] && [ "$tool" -lt "$network" ] &&
         [ "$(grep -ac "PCBA MAC: " "$report/console")" = 1 ]
 }
+kernel_log_says() { grep -aqF "$1" "$report/dmesg"; }
 has_address() { grep -q " inet $1 " "$report/addresses"; }
 
-with_line "$work/original" >"$work/inserted"
+inserted "$work/original" >"$work/inserted"
 if boot dhcp; then
     check "the tool ran once, before ifup" ran_before_ifup
     check "the one line inserted, above nfs_check" file_is "$work/inserted"
     check "eth0 carries the PCBA MAC" [ "$(eth0_mac)" = "$pcba_mac" ]
     check "eth0 got its lease" has_address "$lease"
     check "no temporary file" no_temporary_file
+    check "the tool's line in the kernel log" kernel_log_says "set-hwaddr: PCBA MAC: $pcba_mac"
 fi
 if boot --again second; then
     check "the setting reported" console_says "$present"
@@ -56,7 +58,7 @@ iface eth0 inet static
     address 192.0.2.10
     netmask 255.255.255.0
 IFACES
-with_line "$tree/etc/network/interfaces" >"$work/static-inserted"
+inserted "$tree/etc/network/interfaces" >"$work/static-inserted"
 if boot static; then
     check "the one line inserted" file_is "$work/static-inserted"
     check "eth0 carries the PCBA MAC" [ "$(eth0_mac)" = "$pcba_mac" ]

@@ -2,6 +2,8 @@
 # the board and reads what it reported. Its names and the tests' are shared:
 # each sets what the other reads.
 # shellcheck shell=bash disable=SC2034,SC2154
+# shellcheck source=tests/setting.sh
+. "$(dirname "${BASH_SOURCE[0]}")/setting.sh"
 passed=0 failed=0
 pcba_mac=02:1a:2b:3c:4d:5e qemu_mac=52:54:00:12:34:56
 lookup_failed='Failed to obtain eth0 MAC address from the commissioning database'
@@ -70,8 +72,8 @@ eth0_mac() { awk '{ print $3 }' "$report/link"; }
 eth0_up() { grep -q ' UP ' "$report/link"; }
 file_is() { cmp -s "$1" "$report/interfaces"; }
 no_temporary_file() { ! grep -q '^setHwAddr\.' "$report/network-dir"; }
-# with_line FILE: FILE with the MAC setting line after its iface eth0 line.
-with_line() { sed "/^iface eth0/a pre-up /sbin/ifconfig eth0 hw ether $pcba_mac" "$1"; }
+# inserted FILE: FILE as the tool rewrites it on the board.
+inserted() { with_line "$1" "$pcba_mac"; }
 # unbroken ORIGINAL: a board the tool must not break: the file stays, eth0
 # comes up as it would have.
 unbroken() {

@@ -8,6 +8,10 @@ cmake=$1 build=$2 sandbox=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mac=02:1a:2b:3c:4d:5e
+# shellcheck source=tests/setting.sh
+. "$(dirname "$0")/setting.sh"
+# How ifquery shows the setting: the option's name, a colon, its value.
+shown="pre-up: ${setting_prefix#pre-up }$mac"
 
 "$cmake" --install "$build" --prefix "$work/prefix" >/dev/null || exit 1
 # A tool built for /usr has no search path of its own: the system's finds the library.
@@ -20,10 +24,10 @@ printf 'auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet manual\n' 
 # The inner scripts' $1, $2... are their own arguments.
 # shellcheck disable=SC2016
 BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" unshare --net bash -c '
-    tool=$1 state=$2 mac=$3
+    tool=$1 state=$2 mac=$3 shown=$4
     ifup=(ifup --state-dir "$state")
     link_mac() { ip -o link show eth0 | grep -o "link/ether [^ ]*" | cut -d" " -f2; }
-    settings() { ifquery --state-dir "$state" eth0 | grep -c "^pre-up: /sbin/ifconfig eth0 hw ether $mac\$"; }
+    settings() { ifquery --state-dir "$state" eth0 | grep -cxF "$shown"; }
 
     ip link add eth0 type veth peer name peer0
     [ "$(link_mac)" != "$mac" ] && echo random-mac
@@ -36,7 +40,7 @@ BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" unshare --net bash -c '
     "${ifup[@]}" eth0 && echo up-again
     [ "$(link_mac)" = "$mac" ] && echo pcba-mac-again
     echo "settings=$(settings)"
-' e2e "env LD_LIBRARY_PATH=$libdir ${EMULATOR:-} $work/prefix/sbin/set_hwaddr" "$work/state" "$mac" >"$work/steps" 2>"$work/err"
+' e2e "env LD_LIBRARY_PATH=$libdir ${EMULATOR:-} $work/prefix/sbin/set_hwaddr" "$work/state" "$mac" "$shown" >"$work/steps" 2>"$work/err"
 
 passed=0 failed=0
 want='random-mac inserted up pcba-mac settings=1 left-alone up-again pcba-mac-again settings=1'
@@ -66,7 +70,7 @@ for n in $(seq 300); do
 done
 # shellcheck disable=SC2016
 BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" bash -c '
-    tool=$1 files=$2 mac=$3
+    tool=$1 files=$2 shown=$3
     for file in "$files"/*; do
         cp "$file" /etc/network/interfaces
         ifquery --list >/dev/null 2>&1 || continue
@@ -75,13 +79,13 @@ BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" bash -c '
             echo "$file: the tool failed"
         elif ! ifquery --list >/dev/null 2>&1; then
             echo "$file: ifquery rejects the result"
-        elif ! ifquery eth0 | grep -qx "pre-up: /sbin/ifconfig eth0 hw ether $mac"; then
+        elif ! ifquery eth0 | grep -qxF "$shown"; then
             echo "$file: no line under eth0"
         else
             echo ok
         fi
     done
-' property "env LD_LIBRARY_PATH=$libdir ${EMULATOR:-} $work/prefix/sbin/set_hwaddr" "$work/files" "$mac" \
+' property "env LD_LIBRARY_PATH=$libdir ${EMULATOR:-} $work/prefix/sbin/set_hwaddr" "$work/files" "$shown" \
     >"$work/property" 2>&1
 accepted=$(grep -c '^ok$' "$work/property")
 if [ "$accepted" -ge 50 ] && ! grep -v '^ok$' "$work/property"; then

@@ -8,7 +8,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
 
-check() {
+# same NAME GOT WANT
+same() {
     if [ "$2" = "$3" ]; then
         passed=$((passed + 1))
     else
@@ -39,9 +40,9 @@ library=$(find "$work/root" -name libboardcfg.so)
 # the loader, which the binary then names.
 needed="libboardcfg.so libc.so.6 "
 [ "$board" = armhf ] && needed="ld-linux-armhf.so.3 $needed"
-check "NEEDED entries" "$("$readelf" -d "$tool" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')" \
+same "NEEDED entries" "$("$readelf" -d "$tool" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | sort | tr '\n' ' ')" \
     "$needed"
-check "no search path" "$("$readelf" -d "$tool" | grep -cE '\((RPATH|RUNPATH)\)')" 0
+same "no search path" "$("$readelf" -d "$tool" | grep -cE '\((RPATH|RUNPATH)\)')" 0
 
 # Control-flow integrity is checked by looking for x86's CET instructions, which
 # an armhf binary never has, and which bookworm's dpkg-buildflags does not ask for.
@@ -52,9 +53,9 @@ hardened "stand-in hardened" "$library" --nocfprotection --nofortify
 
 if [ "$board" = armhf ]; then
     attributes=$("$readelf" -A "$tool")
-    check "machine" "$("$readelf" -h "$tool" | sed -n 's/^ *Machine: *//p')" ARM
-    check "architecture" "$(grep -o 'Tag_CPU_arch: v7$' <<<"$attributes")" "Tag_CPU_arch: v7"
-    check "float calling convention" "$(grep -o 'Tag_ABI_VFP_args: VFP registers' <<<"$attributes")" \
+    same "machine" "$("$readelf" -h "$tool" | sed -n 's/^ *Machine: *//p')" ARM
+    same "architecture" "$(grep -o 'Tag_CPU_arch: v7$' <<<"$attributes")" "Tag_CPU_arch: v7"
+    same "float calling convention" "$(grep -o 'Tag_ABI_VFP_args: VFP registers' <<<"$attributes")" \
         "Tag_ABI_VFP_args: VFP registers"
 fi
 

@@ -17,7 +17,7 @@ out=$work/board tree=$work/board/rootfs
 mapfile -t debs_found < <(packages "$debs")
 "$board/image" --report "$out" "${debs_found[@]}" || exit 1
 cp "$tree/etc/network/interfaces" "$work/old"
-sed "/^iface eth0/a pre-up /sbin/ifconfig eth0 hw ether $pcba_mac" "$work/old" >"$work/new"
+inserted "$work/old" >"$work/new"
 
 # campaign NAME: boots fresh disks with the netconf disk's writes logged, then
 # judges every crash state; $work/NAME.verdicts has one line per state.

@@ -12,7 +12,9 @@ passed=0 failed=0 n=0
 mac=02:11:22:33:44:55
 record="pcba_mac=$mac\n"
 found="PCBA MAC: $mac\n"
-line="pre-up /sbin/ifconfig eth0 hw ether $mac\n"
+# shellcheck source=tests/setting.sh
+. "$(dirname "$0")/setting.sh"
+line="$setting_prefix$mac\n"
 sample='auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet dhcp\n'
 
 lookup_failed='Failed to obtain eth0 MAC address from the commissioning database\n'
@@ -93,7 +95,7 @@ while IFS='|' read -r name record_text shown; do
     new_case "$sample"
     run_tool "$record_text"
     if [ -n "$shown" ]; then
-        expect "$name" 0 "PCBA MAC: $shown\n" "" "$sample""pre-up /sbin/ifconfig eth0 hw ether $shown\n"
+        expect "$name" 0 "PCBA MAC: $shown\n" "" "$sample$setting_prefix$shown\n"
     else
         expect "$name" 1 "" "$lookup_failed" =
     fi

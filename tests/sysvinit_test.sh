@@ -30,9 +30,10 @@ ran_before_networking() {
     [ "$tool" -gt 0 ] && [ "$networking" -gt 0 ] && [ "$tool" -lt "$networking" ] &&
         [ "$(grep -ac "PCBA MAC: " "$report/console")" = 1 ]
 }
+kernel_log_says() { grep -aqF "$1" "$report/dmesg"; }
 status_is() { [ "$(tail -n 1 "$report/status")" = "exit $1" ]; }
 
-with_line "$work/original" >"$work/inserted"
+inserted "$work/original" >"$work/inserted"
 if boot first; then
     check "init script ran once, before networking" ran_before_networking
     check "eth0 up" eth0_up
@@ -40,6 +41,7 @@ if boot first; then
     check "the one line inserted" file_is "$work/inserted"
     check "no temporary file" no_temporary_file
     check "status: the setting is in place" status_is 0
+    check "the tool's line in the kernel log" kernel_log_says "set-hwaddr: PCBA MAC: $pcba_mac"
 fi
 if boot --again second; then
     check "the setting reported" console_says "$present"
@@ -55,7 +57,7 @@ fi
 cp "$tree/etc/fstab" "$work/fstab"
 sed -i '\| /etc/network |d' "$tree/etc/fstab"
 sed 's/^auto eth0$/allow-hotplug eth0/' "$work/original" >"$tree/etc/network/interfaces"
-with_line "$tree/etc/network/interfaces" >"$work/hotplug-inserted"
+inserted "$tree/etc/network/interfaces" >"$work/hotplug-inserted"
 if boot hotplug; then
     check "init script ran once, before networking" ran_before_networking
     check "the one line inserted" file_is "$work/hotplug-inserted"
