@@ -29,7 +29,11 @@ bool endsWordAt(const char* text, std::size_t length, std::size_t offset)
 std::size_t skipWord(const char* text, std::size_t length, std::size_t offset, const char* word)
 {
     std::size_t wordLength = strlen(word);
-    if (length - offset < wordLength || memcmp(text + offset, word, wordLength) != 0) return offset;
+    if (length - offset < wordLength) return offset;
+    // Compared by hand: a word of four or five bytes is not worth an import.
+    for (std::size_t i = 0; i < wordLength; ++i) {
+        if (text[offset + i] != word[i]) return offset;
+    }
     return endsWordAt(text, length, offset + wordLength) ? offset + wordLength : offset;
 }
 

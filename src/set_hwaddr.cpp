@@ -36,11 +36,13 @@ constexpr const char* pieceFailedMessages[pieceCount] = {
     headFailedMessage, prefixFailedMessage, macFailedMessage, lineEndFailedMessage,
     tailFailedMessage};
 
-// One line on standard error. Should that fail too, there is nowhere else to
-// say so: the exit status still tells.
+// One line on standard error, in one write as unbuffered stdio would make it,
+// without stdio's imports. Should it fail, there is nowhere else to say so: the
+// exit status still tells.
 void report(const char* line)
 {
-    (void)fputs(line, stderr);
+    ssize_t written = write(STDERR_FILENO, line, strlen(line));
+    (void)written;
 }
 
 // A file must be shorter than this to be rewritten.
