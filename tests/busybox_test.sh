@@ -22,16 +22,13 @@ show_log() {
     echo "--- $case: the end of the boot's console"
     tail -n 30 "$report/console"
 }
-console_says() { grep -aqF "$1" "$report/console"; }
-line_of() { grep -anF -m 1 "$1" "$report/console" | cut -d: -f1 | grep . || echo 0; }
 # The tool printed its address once, before ifup -a began.
 ran_before_ifup() {
     local tool network
     tool=$(line_of "PCBA MAC: ") network=$(line_of "Starting network: ")
     [ "$tool" -gt 0 ] && [ "$network" -gt 0 ] && [ "$tool" -lt "$network" ] &&
-        [ "$(grep -ac "PCBA MAC: " "$report/console")" = 1 ]
+        [ "$(grep -ac "^PCBA MAC: " "$report/console")" = 1 ]
 }
-kernel_log_says() { grep -aqF "$1" "$report/dmesg"; }
 has_address() { grep -q " inet $1 " "$report/addresses"; }
 
 inserted "$work/original" >"$work/inserted"

@@ -68,6 +68,10 @@ boot() {
 # failed_since_boot: a check of this boot failed, and there is a report to show.
 failed_since_boot() { [ "$failed" -gt "${failed_before:-0}" ] && [ -d "$report" ]; }
 
+console_says() { grep -aqF "$1" "$report/console"; }
+kernel_log_says() { grep -aqF "$1" "$report/dmesg"; }
+# line_of TEXT: the number of the console's first line holding TEXT, or 0.
+line_of() { grep -anF -m 1 "$1" "$report/console" | cut -d: -f1 | grep . || echo 0; }
 eth0_mac() { awk '{ print $3 }' "$report/link"; }
 eth0_up() { grep -q ' UP ' "$report/link"; }
 file_is() { cmp -s "$1" "$report/interfaces"; }

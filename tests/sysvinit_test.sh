@@ -19,18 +19,14 @@ show_log() {
     echo "--- $case: the end of the boot's console"
     tail -n 40 "$report/console"
 }
-console_says() { grep -aqF "$1" "$report/console"; }
-# line_of TEXT: the number of the console's first line holding TEXT, or 0.
-line_of() { grep -anF -m 1 "$1" "$report/console" | cut -d: -f1 | grep . || echo 0; }
 # The tool printed its address once, before networking began to bring the
 # interfaces up.
 ran_before_networking() {
     local tool networking
     tool=$(line_of "PCBA MAC: ") networking=$(line_of "Configuring network interfaces")
     [ "$tool" -gt 0 ] && [ "$networking" -gt 0 ] && [ "$tool" -lt "$networking" ] &&
-        [ "$(grep -ac "PCBA MAC: " "$report/console")" = 1 ]
+        [ "$(grep -ac "^PCBA MAC: " "$report/console")" = 1 ]
 }
-kernel_log_says() { grep -aqF "$1" "$report/dmesg"; }
 status_is() { [ "$(tail -n 1 "$report/status")" = "exit $1" ]; }
 
 inserted "$work/original" >"$work/inserted"
