@@ -20,7 +20,7 @@ mapfile -t debs_found < <(packages "$debs")
 share=$tree/usr/local/share/board-nand
 mkdir -p "$share"
 cp "$tree/etc/network/interfaces" "$share/old"
-with_line "$share/old" >"$share/new"
+inserted "$share/old" >"$share/new"
 install -m 755 "$board/guest-nand" "$tree/usr/local/sbin/board-nand"
 install -m 644 "$board/board-nand.service" "$tree/etc/systemd/system/"
 ln -s ../board-nand.service "$tree/etc/systemd/system/multi-user.target.wants/"
