@@ -73,7 +73,9 @@ kernel_log_says() { grep -aqF "$1" "$report/dmesg"; }
 # line_of TEXT: the number of the console's first line holding TEXT, or 0.
 line_of() { grep -anF -m 1 "$1" "$report/console" | cut -d: -f1 | grep . || echo 0; }
 eth0_mac() { awk '{ print $3 }' "$report/link"; }
-eth0_up() { grep -q ' UP ' "$report/link"; }
+# eth0_up: ifup brought eth0 up (IFF_UP in its flags); the link itself may
+# still be settling when the report is taken.
+eth0_up() { (($(awk '{ print $4 }' "$report/link") & 1)); }
 file_is() { cmp -s "$1" "$report/interfaces"; }
 no_temporary_file() { ! grep -q '^setHwAddr\.' "$report/network-dir"; }
 # inserted FILE: FILE as the tool rewrites it on the board.
