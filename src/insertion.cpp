@@ -1,12 +1,20 @@
 #include "insertion.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
 constexpr char eth0Keyword[] = "iface";
 constexpr char eth0Name[] = "eth0";
 constexpr char lineEnd[] = "\n";
+// A stanza's own address, which ifupdown applies after every pre-up line.
+constexpr char ownAddressKeyword[] = "hwaddress";
+// The first words that start a stanza, and so end the one before.
+constexpr const char* stanzaKeywords[] = {"iface", "mapping", "auto", "source", "source-directory",
+                                          "rename"};
+constexpr char allowKeywordPrefix[] = "allow-";
 
 constexpr char settingPresentMessage[] =
     "The interfaces file already contains MAC setting; will not override\n";
@@ -55,6 +63,43 @@ bool definesEth0(const char* text, std::size_t length, std::size_t start)
     return skipWord(text, length, offset, eth0Name) != offset;
 }
 
+bool firstWordIs(const char* text, std::size_t length, std::size_t start, const char* word)
+{
+    std::size_t offset = skipBlanks(text, length, start);
+    return skipWord(text, length, offset, word) != offset;
+}
+
+bool startsStanza(const char* text, std::size_t length, std::size_t start)
+{
+    auto isFirstWord = [&](const char* keyword) { return firstWordIs(text, length, start, keyword); };
+    if (std::any_of(std::begin(stanzaKeywords), std::end(stanzaKeywords), isFirstWord)) return true;
+    std::size_t offset = skipBlanks(text, length, start);
+    std::size_t prefixLength = strlen(allowKeywordPrefix);
+    return length - offset >= prefixLength && memcmp(text + offset, allowKeywordPrefix, prefixLength) == 0;
+}
+
+// The offset of the line after the one at start, or length for the last line.
+std::size_t nextLine(const char* text, std::size_t length, std::size_t start)
+{
+    const char* end = static_cast<const char*>(memchr(text + start, lineEnd[0], length - start));
+    return end == nullptr ? length : static_cast<std::size_t>(end + 1 - text);
+}
+
+// Whether a stanza of eth0 sets its own address: ifupdown would then give eth0
+// that one, whatever the inserted line had set.
+bool eth0SetsOwnAddress(const char* text, std::size_t length)
+{
+    bool inEth0Stanza = false;
+    for (std::size_t start = 0; start < length; start = nextLine(text, length, start)) {
+        if (startsStanza(text, length, start)) {
+            inEth0Stanza = definesEth0(text, length, start);
+        } else if (inEth0Stanza && firstWordIs(text, length, start, ownAddressKeyword)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 // The search is over text, so it stops at a NUL byte.
@@ -69,6 +114,7 @@ Insertion planInsertion(const char* contents, std::size_t size)
         const char* end = static_cast<const char*>(memchr(contents + start, lineEnd[0], length - start));
         if (definesEth0(contents, length, start)) {
             if (end == nullptr) return {noLineEndMessage, 1, 0};
+            if (eth0SetsOwnAddress(contents, length)) return {settingPresentMessage, 0, 0};
             return {nullptr, 0, static_cast<std::size_t>(end + 1 - contents)};
         }
         if (end == nullptr) break;

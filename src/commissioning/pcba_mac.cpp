@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -51,6 +52,19 @@ bool isUsableMac(const char* text, std::size_t length)
     return allOctets != 0 && (firstOctet & groupBit) == 0;
 }
 
+// The line goes out in one write of its own: stdio would hold it until exit when
+// standard output is a pipe, as under the journal, and any line the run writes to
+// standard error after it would reach the log first.
+void printMac(const char* mac)
+{
+    char line[sizeof macLineFormat + macTextSize];
+    int length = snprintf(line, sizeof line, macLineFormat, mac);
+    if (length <= 0) return;
+    // Should it fail, there is nowhere else to say so; the run goes on.
+    ssize_t written = write(STDOUT_FILENO, line, static_cast<std::size_t>(length));
+    (void)written;
+}
+
 }  // namespace
 
 bool getMacFromDb(char* mac)
@@ -65,7 +79,7 @@ bool getMacFromDb(char* mac)
     std::size_t length = strnlen(table.pcbaMac, sizeof table.pcbaMac);
     if (!isUsableMac(table.pcbaMac, length)) return false;
 
-    printf(macLineFormat, table.pcbaMac);
+    printMac(table.pcbaMac);
     memcpy(mac, table.pcbaMac, length + 1);
     return true;
 }

@@ -4,7 +4,8 @@
 // old bytes all kept in order, one line added right after eth0's definition
 // (its first two words, split at blanks and tabs, a CR before the newline
 // counting as white space), n + 37 + the MAC's length bytes, a second rewrite
-// finding the setting, and each refusal with its own message.
+// finding the setting, and each refusal with its own message. A stanza of eth0
+// with its own hwaddress line counts as the setting: ifupdown's address wins.
 #include "commissioning/pcba_mac.h"
 #include "insertion.h"
 
@@ -35,16 +36,57 @@ bool says(const char* notice, const char* message)
 }
 
 // The first two words of the line [start, end), split as ifupdown splits them.
-bool lineDefinesEth0(const char* text, std::size_t start, std::size_t end, bool endsWithNewline)
+struct Words {
+    char first[32];
+    char second[32];
+};
+
+Words firstWords(const char* text, std::size_t start, std::size_t end, bool endsWithNewline)
 {
     if (endsWithNewline && end > start && text[end - 1] == '\r') --end;
     char* line = strndup(text + start, end - start);
     char* save = nullptr;
+    Words words = {};
     const char* first = strtok_r(line, " \t", &save);
     const char* second = first != nullptr ? strtok_r(nullptr, " \t", &save) : nullptr;
-    bool defines = second != nullptr && strcmp(first, "iface") == 0 && strcmp(second, "eth0") == 0;
+    if (first != nullptr) (void)snprintf(words.first, sizeof words.first, "%s", first);
+    if (second != nullptr) (void)snprintf(words.second, sizeof words.second, "%s", second);
     free(line);
-    return defines;
+    return words;
+}
+
+bool lineDefinesEth0(const char* text, std::size_t start, std::size_t end, bool endsWithNewline)
+{
+    Words words = firstWords(text, start, end, endsWithNewline);
+    return strcmp(words.first, "iface") == 0 && strcmp(words.second, "eth0") == 0;
+}
+
+bool isStanzaStart(const char* word)
+{
+    const char* const starts[] = {"iface", "mapping", "auto", "source", "source-directory", "rename"};
+    for (const char* start : starts) {
+        if (strcmp(word, start) == 0) return true;
+    }
+    return strncmp(word, "allow-", 6) == 0;
+}
+
+// Whether any stanza of eth0 holds a line whose first word is hwaddress.
+bool eth0HasOwnAddress(const char* text, std::size_t length)
+{
+    bool inEth0 = false;
+    for (std::size_t at = 0; at < length;) {
+        const char* newline = static_cast<const char*>(memchr(text + at, '\n', length - at));
+        std::size_t end = newline != nullptr ? static_cast<std::size_t>(newline - text) : length;
+        Words words = firstWords(text, at, end, newline != nullptr);
+        if (isStanzaStart(words.first)) {
+            inEth0 = strcmp(words.first, "iface") == 0 && strcmp(words.second, "eth0") == 0;
+        } else if (inEth0 && strcmp(words.first, "hwaddress") == 0) {
+            return true;
+        }
+        if (newline == nullptr) break;
+        at = end + 1;
+    }
+    return false;
 }
 
 // The offset of the line defining eth0 and whether a newline ends it; false without one.
@@ -85,6 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t definition = 0;
     bool ended = false;
     bool defined = findDefinition(contents, text, &definition, &ended);
+    bool ownAddress = eth0HasOwnAddress(contents, text);
 
     Insertion insertion = planInsertion(contents, n);
     require(memcmp(contents, copy, n) == 0, "the decision changed the bytes");
@@ -93,8 +136,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (present) refusal = presentMessage;
     if (!present && !defined) refusal = noEth0Message;
     if (!present && defined && !ended) refusal = noLineEndMessage;
+    if (!present && defined && ended && ownAddress) refusal = presentMessage;
     if (refusal != nullptr) {
-        require(says(insertion.notice, refusal) && insertion.status == (present ? 0 : 1), refusal);
+        int status = refusal == presentMessage ? 0 : 1;
+        require(says(insertion.notice, refusal) && insertion.status == status, refusal);
     } else {
         require(insertion.notice == nullptr, "an insertion");
         const char* lineEnd = static_cast<const char*>(memchr(contents + definition, '\n', text - definition));
