@@ -9,6 +9,8 @@ cmake=$1 source=$2 build=$3 prefix=$4 sysconfdir=$5 debs=$6 board=${7:-} nosonam
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
+# shellcheck source=tests/setting.sh
+. "$(dirname "$0")/setting.sh"
 arch=${board:-$(dpkg --print-architecture)}
 
 # check NAME COMMAND...: COMMAND succeeds; what it said on standard error
@@ -58,6 +60,26 @@ same "tool's files" "$(files "$work/root")" ".$sysconfdir/init.d/set-hwaddr \
 check "init script is POSIX sh" quiet sh -n "$work/root$sysconfdir/init.d/set-hwaddr"
 matches "init script runs the installed tool" "$(cat "$work/root$sysconfdir/init.d/set-hwaddr")" \
     $'\ntool=/'"$prefix"$'/sbin/set_hwaddr\n'
+# The init script's status by what /etc/network holds: LSB's 0 with the
+# setting, 3 without, 4 when the file cannot be read. It points at the tool
+# installed here, since it does nothing without one.
+sed "s|^tool=.*|tool=$work/root/$prefix/sbin/set_hwaddr|" "$work/root$sysconfdir/init.d/set-hwaddr" \
+    >"$work/init-status"
+# status_is NAME WANT: the status on $work/net as left, which is then emptied.
+status_is() {
+    local got=0
+    "$source/scripts/sandbox" "$work/net" sh "$work/init-status" status >/dev/null 2>&1 || got=$?
+    same "init status: $1" "$got" "$2"
+    rm -rf "$work/net" && mkdir "$work/net"
+}
+mkdir "$work/net"
+printf 'iface eth0 inet dhcp\n%s02:1a:2b:3c:4d:5e\n' "$setting_prefix" >"$work/net/interfaces"
+status_is "setting in place" 0
+printf 'iface eth0 inet dhcp\n' >"$work/net/interfaces"
+status_is "no setting" 3
+status_is "no file" 4
+mkdir "$work/net/interfaces"
+status_is "a directory" 4
 # An image builder's build: a tree without debian/, no preset, a Release build
 # that leaves out the boot files its init system does not use.
 mkdir "$work/plain"
