@@ -6,10 +6,14 @@
 # no bad state; the same campaign must catch an unsafe writer: the tool with
 # its flush made a no-op and a pause before its sync.
 # usage: nand_test.sh DEBS BOARD_DIR FAULT_SHIM
-# NAND_ROUNDS (default 3), NAND_UBIFS_SECONDS (90) and NAND_SEED size and seed it.
+# NAND_ROUNDS, NAND_UBIFS_SECONDS and NAND_SEED size and seed it: by default a
+# bounded sample, one round and 30 s; with POWERCUT_SWEEP=full (scripts/powercuts)
+# three rounds and 90 s.
 set -u
 debs=$1 board=$2 shim=$3
-rounds=${NAND_ROUNDS:-3} ubifs_seconds=${NAND_UBIFS_SECONDS:-90} seed=${NAND_SEED:-$RANDOM}
+rounds=1 ubifs_seconds=30
+[ "${POWERCUT_SWEEP:-}" = full ] && rounds=3 ubifs_seconds=90
+rounds=${NAND_ROUNDS:-$rounds} ubifs_seconds=${NAND_UBIFS_SECONDS:-$ubifs_seconds} seed=${NAND_SEED:-$RANDOM}
 work=$(mktemp -d /var/tmp/nand-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
@@ -22,6 +26,7 @@ mkdir -p "$share"
 cp "$tree/etc/network/interfaces" "$share/old"
 inserted "$share/old" >"$share/new"
 install -m 755 "$board/guest-nand" "$tree/usr/local/sbin/board-nand"
+install -D -m 644 "$board/verdict" "$tree/usr/local/lib/verdict"
 install -m 644 "$board/board-nand.service" "$tree/etc/systemd/system/"
 ln -s ../board-nand.service "$tree/etc/systemd/system/multi-user.target.wants/"
 install -D -m 644 "$shim" "$tree/usr/local/lib/fault_shim.so"
