@@ -13,9 +13,11 @@ mac=02:1a:2b:3c:4d:5e
 # How ifquery shows the setting: the option's name, a colon, its value.
 shown="pre-up: ${setting_prefix#pre-up }$mac"
 
-"$cmake" --install "$build" --prefix "$work/prefix" >/dev/null || exit 1
+# In a folder of its own: the init script's place is absolute, whatever the prefix.
+DESTDIR=$work/root "$cmake" --install "$build" >/dev/null || exit 1
+tool=$(find "$work/root" -name set_hwaddr -type f)
 # A tool built for /usr has no search path of its own: the system's finds the library.
-libdir=$(dirname "$(find "$work/prefix" -name libboardcfg.so)")
+libdir=$(dirname "$(find "$work/root" -name libboardcfg.so)")
 printf 'pcba_mac=%s\n' "$mac" >"$work/record"
 mkdir -p "$work/net"/if-{pre-up,up,down,post-down}.d "$work/state"
 printf 'auto lo\niface lo inet loopback\n\nauto eth0\niface eth0 inet manual\n' >"$work/net/interfaces"
@@ -40,7 +42,7 @@ BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" unshare --net bash -c '
     "${ifup[@]}" eth0 && echo up-again
     [ "$(link_mac)" = "$mac" ] && echo pcba-mac-again
     echo "settings=$(settings)"
-' e2e "env LD_LIBRARY_PATH=$libdir ${EMULATOR:-} $work/prefix/sbin/set_hwaddr" "$work/state" "$mac" "$shown" >"$work/steps" 2>"$work/err"
+' e2e "env LD_LIBRARY_PATH=$libdir ${EMULATOR:-} $tool" "$work/state" "$mac" "$shown" >"$work/steps" 2>"$work/err"
 
 passed=0 failed=0
 want='random-mac inserted up pcba-mac settings=1 left-alone up-again pcba-mac-again settings=1'
@@ -93,7 +95,7 @@ BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" bash -c '
             echo ok
         fi
     done
-' property "env LD_LIBRARY_PATH=$libdir ${EMULATOR:-} $work/prefix/sbin/set_hwaddr" "$work/files" "$shown" \
+' property "env LD_LIBRARY_PATH=$libdir ${EMULATOR:-} $tool" "$work/files" "$shown" \
     >"$work/property" 2>&1
 accepted=$(grep -c '^ok$' "$work/property") own=$(grep -c '^own$' "$work/property")
 if [ "$accepted" -ge 100 ] && [ "$own" -ge 10 ] && ! grep -v -e '^ok$' -e '^own$' "$work/property"; then
