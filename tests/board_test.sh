@@ -4,16 +4,17 @@
 # says how its board is made and how it reports (the journal, the console, the
 # kernel's log). Every check reads the report the board leaves on its root
 # disk, or its serial console.
-# usage: board_test.sh KIND DEBS BOARD_DIR SOURCE_DIR
-#   KIND: systemd or sysvinit (Debian 12, the packages of DEBS installed with
-#   apt), or busybox (as Buildroot and Yocto build theirs: busybox init, ifup
-#   and ifconfig, the project from SOURCE_DIR by plain CMake and cmake --install)
+# usage: board_test.sh KIND DEBS BOARD_DIR SOURCE_DIR [RELEASE]
+#   KIND: systemd or sysvinit (Debian RELEASE, bookworm by default or trixie,
+#   the packages of DEBS, built for it, installed with apt), or busybox (as
+#   Buildroot and Yocto build theirs: busybox init, ifup and ifconfig, the
+#   project from SOURCE_DIR by plain CMake and cmake --install)
 # The kinds' functions are defined by the kind chosen, and the cases' called by
 # their names from the case list, which shellcheck cannot follow:
 # shellcheck disable=SC2317
 set -u
-kind=$1 debs=$2 board=$3 source=$4
-work=$(mktemp -d "/var/tmp/board-test-$kind.XXXXXX")
+kind=$1 debs=$2 board=$3 source=$4 release=${5:-bookworm}
+work=$(mktemp -d "/var/tmp/board-test-$kind-$release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
 no_ifconfig='/sbin/ifconfig is missing, so set_hwaddr did not run'
@@ -58,8 +59,8 @@ systemd_kind() {
         # The sandbox case's probes ride along the first boot: the unit as
         # installed with the probe in the tool's place, and once more with a
         # drop-in that resets every sandbox setting.
-        new_board
-        local unit=$tree/lib/systemd/system/set-hwaddr.service etc=$tree/etc/systemd/system
+        new_board --release "$release"
+        local unit=$tree/$unit_path etc=$tree/etc/systemd/system
         install -m 755 "$board/sandbox-probe" "$tree/usr/local/sbin/sandbox-probe"
         for tag in sandboxed bare; do
             sed -e "s|^ExecStart=.*|ExecStart=/usr/local/sbin/sandbox-probe $tag|" \
@@ -119,8 +120,12 @@ systemd_kind() {
     # The unit's exposure as the package installs it, scored offline here. The
     # figure and its word, without the face, which depends on the locale.
     exposure() { sed -n 's/.*: \([0-9.]* [A-Z]*\).*/\1/p' "$1"; }
-    dpkg-deb --fsys-tarfile "$(packages "$debs" | head -n 1)" |
-        tar -xO ./lib/systemd/system/set-hwaddr.service >"$work/set-hwaddr.service"
+    # Where the release's systemd keeps units: /lib on bookworm, /usr/lib on trixie.
+    local deb
+    deb=$(packages "$debs" | head -n 1)
+    unit_path=$(dpkg-deb -c "$deb" | grep -o '\./\(usr/\)\{0,1\}lib/systemd/system/set-hwaddr\.service$')
+    dpkg-deb --fsys-tarfile "$deb" | tar -xO "$unit_path" >"$work/set-hwaddr.service"
+    unit_path=${unit_path#./}
     systemd-analyze security --offline=true --no-pager "$work/set-hwaddr.service" 2>&1 | tail -n 1 \
         >"$work/offline-security"
     check "exposure at most 1.0, offline" grep -qE 'level for set-hwaddr.service: (0\.[0-9]|1\.0) SAFE' \
@@ -129,7 +134,7 @@ systemd_kind() {
 
 sysvinit_kind() {
     console_board
-    make_board() { new_board --init sysvinit; }
+    make_board() { new_board --init sysvinit --release "$release"; }
     before_network() { before_in_console "Configuring network interfaces"; }
     status_is() { [ "$(tail -n 1 "$report/status")" = "exit $1" ]; }
     first_more() {

@@ -58,20 +58,8 @@ fi
 # Over many files: whatever ifupdown accepts and defines eth0 in, it still
 # accepts after the run, with the line under eth0; unless ifupdown gives eth0 a
 # hwaddress of the file's own, which would win over the line: then the file
-# stays as it was. Lines are drawn from a pool of what trips a plain text
-# search: comments, other interfaces named eth0..., blanks and tabs, CR LF.
-pool=('auto lo' 'iface lo inet loopback' 'auto eth0' 'allow-hotplug eth0' 'iface eth0 inet dhcp'
-    'iface eth0 inet static' '    address 10.0.0.2/24' 'iface eth0.1 inet manual' 'iface eth01 inet manual'
-    'iface eth0:1 inet manual' '# iface eth0 was here' '#iface eth0 inet dhcp' '' $'  iface\teth0 inet manual'
-    'iface eth0 inet6 auto' 'iface eth1 inet dhcp' '    mtu 1400' $'iface eth0 inet dhcp\r' '# a comment'
-    '    hwaddress ether 02:aa:bb:cc:dd:ee' '#hwaddress 02:aa:bb:cc:dd:ee' 'mapping eth1' 'allow-hotplug eth1')
-RANDOM=17
-mkdir "$work/files"
-for n in $(seq 300); do
-    for _ in $(seq $((RANDOM % 8 + 2))); do
-        printf '%s\n' "${pool[RANDOM % ${#pool[@]}]}"
-    done >"$work/files/$n"
-done
+# stays as it was.
+random_interfaces "$work/files" 300
 # shellcheck disable=SC2016
 BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" bash -c '
     tool=$1 files=$2 shown=$3

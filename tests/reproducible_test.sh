@@ -2,9 +2,9 @@
 # A package built twice from the same tree, the second time from a copy in
 # another folder that is no git checkout, and at another time, is the same byte
 # for byte; otherwise diffoscope says where not.
-# usage: reproducible_test.sh PACKAGE_SCRIPT DEBS   (DEBS: the first build)
+# usage: reproducible_test.sh PACKAGE_SCRIPT DEBS RELEASE   (DEBS: the first build)
 set -u
-package=$1 first=$2
+package=$1 first=$2 release=$3
 second=$(mktemp -d /var/tmp/reproducible.XXXXXX)
 trap 'rm -rf "$second"' EXIT
 passed=0 failed=0
@@ -12,7 +12,7 @@ passed=0 failed=0
 source=$(cd "$(dirname "$package")/.." && pwd)
 mkdir "$second/tree"
 tar -C "$source" --exclude=./.git --exclude=./build -cf - . | tar -C "$second/tree" -xf -
-"$second/tree/scripts/package" "$second/elsewhere" >/dev/null || exit 1
+"$second/tree/scripts/package" --release "$release" "$second/elsewhere" >/dev/null || exit 1
 for deb in "$first"/*.deb; do
     name=$(basename "$deb")
     echo "$(sha256sum <"$deb" | cut -c1-64) $name"
