@@ -30,21 +30,14 @@ BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" bash -c '
     done
 ' rewrite "env LD_LIBRARY_PATH=$libdir $tool" "$work/pairs"
 
-chroot_tarball=$("$source/scripts/chroot" "$release") || exit 1
-root=$work/chroot
-mkdir "$root"
-tar -C "$root" -xf "$chroot_tarball"
-cp /etc/resolv.conf "$root/etc/"
+# A layer of its own over the release's clean build chroot.
+root=$work/layer/upper
 mkdir -p "$root/etc/network/interfaces.d"
 mv "$work/pairs" "$root/pairs"
 # Each parser's verdict on each pair: ok, own (the file was left alone),
 # rejected (the parser refused the original), or why not.
 # shellcheck disable=SC2016
-unshare --mount --pid --fork --kill-child sh -c '
-    mount -t proc proc "$1/proc"
-    mount --rbind /dev "$1/dev"
-    chroot "$1" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 sh -c "$2" check "$3"
-' parsers "$root" '
+"$source/scripts/chroot" "$release" "$work/layer" '
     set -e
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq >/dev/null
@@ -53,6 +46,11 @@ unshare --mount --pid --fork --kill-child sh -c '
     # into busybox-static only: those two unpacked.
     cd /tmp && apt-get download -qq ifupdown-ng busybox-static 2>/dev/null
     dpkg -x ifupdown-ng_*.deb /opt/ng && dpkg -x busybox-static_*.deb /opt/bbs
+    # Their places differ by release: /sbin or /usr/sbin, and trixie names
+    # the command ifquery-ng.
+    ng=$(ls /opt/ng/*sbin/ifquery-ng /opt/ng/*sbin/ifquery /opt/ng/usr/*sbin/ifquery-ng /opt/ng/usr/*sbin/ifquery \
+        2>/dev/null | head -n 1)
+    busybox=$(ls /opt/bbs/bin/busybox /opt/bbs/usr/bin/busybox 2>/dev/null | head -n 1)
     echo "versions: ifupdown2 $(dpkg-query -W -f="\${Version}" ifupdown2)," \
         "ifupdown-ng $(dpkg-deb -f /tmp/ifupdown-ng_*.deb Version), busybox $(dpkg-deb -f /tmp/busybox-static_*.deb Version)"
     set +e
@@ -60,9 +58,9 @@ unshare --mount --pid --fork --kill-child sh -c '
     shows() {
         case $1 in
         ifupdown2) ifquery -i "$2" eth0 2>/dev/null ;;
-        ifupdown-ng) /opt/ng/sbin/ifquery -i "$2" eth0 2>/dev/null ;;
+        ifupdown-ng) "$ng" -i "$2" eth0 2>/dev/null ;;
         # busybox prints what ifup would run, the line among it.
-        busybox) /opt/bbs/bin/busybox ifup -n -v -f -i "$2" eth0 2>&1 ;;
+        busybox) "$busybox" ifup -n -v -f -i "$2" eth0 2>&1 ;;
         esac
     }
     # verdicts PARSER: its verdict on every file the tool rewrote or left

@@ -24,11 +24,13 @@ random_interfaces() {
         'iface eth0 inet6 auto' 'iface eth1 inet dhcp' '    mtu 1400' $'iface eth0 inet dhcp\r' '# a comment'
         '    hwaddress ether 02:aa:bb:cc:dd:ee' '#hwaddress 02:aa:bb:cc:dd:ee' 'mapping eth1' 'allow-hotplug eth1'
         'source /etc/network/interfaces.d/*')
-    local n
+    local n lines i
     RANDOM=17
     mkdir -p "$1"
-    for n in $(seq "$2"); do
-        for _ in $(seq $((RANDOM % 8 + 2))); do
+    # Drawn here, not in a subshell, which would draw from a seed of its own.
+    for ((n = 1; n <= $2; n++)); do
+        lines=$((RANDOM % 8 + 2))
+        for ((i = 0; i < lines; i++)); do
             printf '%s\n' "${pool[RANDOM % ${#pool[@]}]}"
         done >"$1/$n"
     done
