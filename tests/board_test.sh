@@ -8,7 +8,8 @@
 #   KIND: systemd or sysvinit (Debian RELEASE, bookworm by default or trixie,
 #   the packages of DEBS, built for it, installed with apt), or busybox (as
 #   Buildroot and Yocto build theirs: busybox init, ifup and ifconfig, the
-#   project from SOURCE_DIR by plain CMake and cmake --install)
+#   project from SOURCE_DIR's release tarball by plain CMake and cmake
+#   --install)
 # The kinds' functions are defined by the kind chosen, and the cases' called by
 # their names from the case list, which shellcheck cannot follow:
 # shellcheck disable=SC2317
@@ -157,8 +158,12 @@ busybox_kind() {
     console_board
     export BOOT_TIMEOUT=120
     address=10.0.2.15/24  # the lease of QEMU's DHCP server
+    # Built from the release tarball, as the image builders' packages build it.
     make_board() {
-        "$board/busybox-image" --report "$work/board" "$source" || exit 1
+        local tarball
+        tarball=$("$source/scripts/release" "$work/release") || exit 1
+        tar -C "$work/release" -xzf "$tarball"
+        "$board/busybox-image" --report "$work/board" "${tarball%.tar.gz}" || exit 1
         board_made
     }
     before_network() { before_in_console "Starting network: "; }

@@ -5,11 +5,11 @@
 ################################################################################
 
 SET_HWADDR_VERSION = 1.0.0
-# This tree, two levels above the external tree.
-SET_HWADDR_SITE = $(BR2_EXTERNAL_SET_HWADDR_PATH)/../..
-SET_HWADDR_SITE_METHOD = local
+SET_HWADDR_SITE = $(call qstrip,$(BR2_PACKAGE_SET_HWADDR_SITE))
 SET_HWADDR_LICENSE = Proprietary
 SET_HWADDR_LICENSE_FILES = LICENSE
+# Closed source: legal-info lists it, and keeps its source out of the bundle.
+SET_HWADDR_REDISTRIBUTE = NO
 SET_HWADDR_SUPPORTS_IN_SOURCE_BUILD = NO
 
 SET_HWADDR_BOARDCFG_PACKAGE = $(call qstrip,$(BR2_PACKAGE_SET_HWADDR_BOARDCFG_PACKAGE))
@@ -20,7 +20,12 @@ SET_HWADDR_CONF_OPTS = \
 	-DINSTALL_SYSTEMD_UNIT=OFF \
 	-DINSTALL_INIT_SCRIPT=OFF
 
-ifneq ($(SET_HWADDR_BOARDCFG_PACKAGE),)
+# Without the vendor's package the build would have no board library: the
+# stand-in is its own choice, never what an empty name falls back to.
+ifeq ($(BR2_PACKAGE_SET_HWADDR_BOARDCFG_VENDOR),y)
+ifeq ($(SET_HWADDR_BOARDCFG_PACKAGE),)
+$(error set-hwaddr: name the board vendor's package that provides libboardcfg.so in BR2_PACKAGE_SET_HWADDR_BOARDCFG_PACKAGE, or choose the stand-in, for development boards only)
+endif
 SET_HWADDR_DEPENDENCIES += $(SET_HWADDR_BOARDCFG_PACKAGE)
 SET_HWADDR_CONF_OPTS += \
 	-DBOARDCFG_LIBRARY=$(STAGING_DIR)$(call qstrip,$(BR2_PACKAGE_SET_HWADDR_BOARDCFG_LIBRARY))
