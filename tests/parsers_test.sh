@@ -20,7 +20,7 @@ DESTDIR=$work/root "$cmake" --install "$build" --component standin >/dev/null 2>
 tool=$(find "$work/root" -name set_hwaddr -type f)
 libdir=$(dirname "$(find "$work/root" "$build" -name libboardcfg.so | head -n 1)")
 printf 'pcba_mac=%s\n' "$mac" >"$work/record"
-random_interfaces "$work/pairs" 200
+random_interfaces "$work/pairs" 120
 mkdir "$work/net"
 # shellcheck disable=SC2016
 BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" bash -c '
