@@ -15,7 +15,7 @@ NO_GENERIC_LICENSE[LicenseRef-Proprietary] = "LICENSE"
 #   EXTERNALSRC:pn-set-hwaddr = "/path/to/set_hwaddr"
 SET_HWADDR_RELEASE_URI ??= "https://releases.invalid/set-hwaddr"
 SRC_URI = "${SET_HWADDR_RELEASE_URI}/set-hwaddr-${PV}.tar.gz"
-SRC_URI[sha256sum] = "d2b753a065a45d5368ef585f11723f539b3ec126ebb33cb602a4bfc6f409c00c"
+SRC_URI[sha256sum] = "1a789f4e921a608f430b46a9fcff5b87fcd026967feab78d0f8f3a45ab8b8de8"
 # The default S, ${BP} in the unpack folder, is the tarball's top folder.
 
 inherit cmake update-rc.d systemd
