@@ -24,7 +24,12 @@ trap 'rm -rf "$work"' EXIT
 quietly() {
     local log=$1
     shift
-    "$@" >"$log" 2>&1 && return 0
+    local status=0
+    "$@" >"$log" 2>&1 || status=$?
+    # What each tool says of the outcome, shown either way.
+    grep -E '^(Parsing of|NOTE: Tasks Summary|WARNING|ERROR)|INFO: (test_[a-z_]*|Ran|OK|FAILED)|[0-9]+ warnings generated' \
+        "$log" | sed 's/^/  /' | head -n 30
+    [ "$status" = 0 ] && return 0
     tail -n 15 "$log"
     return 1
 }
