@@ -103,11 +103,11 @@ for parser in ifupdown2 ifupdown-ng busybox; do
     done
     echo "$parser: $ok rewritten and accepted, $own left alone; $(wc -w <<<"$rejected") refused before the run" \
         "($with_source with a source line, $with_cr with CR LF)"
-    if [ "$ok" -ge 10 ] && ! grep "^$parser /" "$work/verdicts"; then
+    if [ "$ok" -ge 5 ] && ! grep "^$parser /" "$work/verdicts"; then
         passed=$((passed + 1))
     else
         failed=$((failed + 1))
-        echo "FAIL $parser: at least 10 files rewritten and accepted wanted, and no failure"
+        echo "FAIL $parser: at least 5 files rewritten and accepted wanted, and no failure"
         grep "^$parser /" "$work/verdicts" | cut -d' ' -f2 | tr -d : | head -n 3 |
             while read -r file; do cat -A "$root$file"; echo "--- after"; cat -A "$root$file.out"; done
     fi

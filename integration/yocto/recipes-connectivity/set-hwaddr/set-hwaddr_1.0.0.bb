@@ -15,7 +15,7 @@ NO_GENERIC_LICENSE[LicenseRef-Proprietary] = "LICENSE"
 #   EXTERNALSRC:pn-set-hwaddr = "/path/to/set_hwaddr"
 SET_HWADDR_RELEASE_URI ??= "https://releases.invalid/set-hwaddr"
 SRC_URI = "${SET_HWADDR_RELEASE_URI}/set-hwaddr-${PV}.tar.gz"
-SRC_URI[sha256sum] = "05c1c540153eb4163defa9dde7105b92d84065496b80ba47c88e4769e5b7479d"
+SRC_URI[sha256sum] = "e29a1d8605805ad2db411f34842f574dff2d93aa016499e16d3c4945b443dd4a"
 # The default S, ${BP} in the unpack folder, is the tarball's top folder.
 
 inherit cmake update-rc.d systemd
