@@ -30,21 +30,21 @@ BOARDCFG_RECORD=$work/record "$sandbox" "$work/net" bash -c '
     done
 ' rewrite "env LD_LIBRARY_PATH=$libdir $tool" "$work/pairs"
 
-# A layer of its own over the release's clean build chroot.
+# A layer of its own over the release's clean build chroot, with ifupdown2.
 root=$work/layer/upper
 mkdir -p "$root/etc/network/interfaces.d"
 mv "$work/pairs" "$root/pairs"
 # Each parser's verdict on each pair: ok, own (the file was left alone),
 # rejected (the parser refused the original), or why not.
 # shellcheck disable=SC2016
-"$source/scripts/chroot" "$release" "$work/layer" '
+"$source/scripts/chroot" "$release" --with ifupdown2,libbsd0 "$work/layer" '
     set -e
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq >/dev/null
-    apt-get install -y -qq --no-install-recommends ifupdown2 libbsd0 >/dev/null 2>&1
     # ifupdown-ng and ifupdown2 exclude each other, and Debian builds ifup
-    # into busybox-static only: those two unpacked.
-    cd /tmp && apt-get download -qq ifupdown-ng busybox-static 2>/dev/null
+    # into busybox-static only: those two unpacked. The layer keeps the lists
+    # it was made with: fresh ones should the mirror have moved on since.
+    cd /tmp
+    apt-get download -qq ifupdown-ng busybox-static 2>/dev/null ||
+        { apt-get update -qq && apt-get download -qq ifupdown-ng busybox-static 2>/dev/null; }
     dpkg -x ifupdown-ng_*.deb /opt/ng && dpkg -x busybox-static_*.deb /opt/bbs
     # Their places differ by release: /sbin or /usr/sbin, and trixie names
     # the command ifquery-ng.

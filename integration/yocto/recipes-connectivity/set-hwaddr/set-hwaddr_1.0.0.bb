@@ -15,7 +15,7 @@ NO_GENERIC_LICENSE[LicenseRef-Proprietary] = "LICENSE"
 #   EXTERNALSRC:pn-set-hwaddr = "/path/to/set_hwaddr"
 SET_HWADDR_RELEASE_URI ??= "https://releases.invalid/set-hwaddr"
 SRC_URI = "${SET_HWADDR_RELEASE_URI}/set-hwaddr-${PV}.tar.gz"
-SRC_URI[sha256sum] = "e29a1d8605805ad2db411f34842f574dff2d93aa016499e16d3c4945b443dd4a"
+SRC_URI[sha256sum] = "f94612805e2da60fa5bbde15bf0c316e6ff6a410473c89b12330a3b652a0c3bb"
 # The default S, ${BP} in the unpack folder, is the tarball's top folder.
 
 inherit cmake update-rc.d systemd
