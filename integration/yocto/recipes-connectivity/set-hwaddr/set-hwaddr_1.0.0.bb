@@ -15,7 +15,7 @@ NO_GENERIC_LICENSE[LicenseRef-Proprietary] = "LICENSE"
 #   EXTERNALSRC:pn-set-hwaddr = "/path/to/set_hwaddr"
 SET_HWADDR_RELEASE_URI ??= "https://releases.invalid/set-hwaddr"
 SRC_URI = "${SET_HWADDR_RELEASE_URI}/set-hwaddr-${PV}.tar.gz"
-SRC_URI[sha256sum] = "4aedc78c840ed90dbc65b83e1560eaa4bb2fcc9be35a3e6933d37ba48719a830"
+SRC_URI[sha256sum] = "d9e10fdfe0a71f7c203314c67ef2f3ea71b7905bec2a624380654bb27884d4b8"
 # The default S, ${BP} in the unpack folder, is the tarball's top folder.
 
 inherit cmake update-rc.d systemd
