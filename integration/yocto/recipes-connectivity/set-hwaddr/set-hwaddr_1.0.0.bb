@@ -15,7 +15,7 @@ NO_GENERIC_LICENSE[LicenseRef-Proprietary] = "LICENSE"
 #   EXTERNALSRC:pn-set-hwaddr = "/path/to/set_hwaddr"
 SET_HWADDR_RELEASE_URI ??= "https://releases.invalid/set-hwaddr"
 SRC_URI = "${SET_HWADDR_RELEASE_URI}/set-hwaddr-${PV}.tar.gz"
-SRC_URI[sha256sum] = "94515f5db5d227b029dfdc8cb382fc3ff6c5efa4011954a1c6f76264925d1d2f"
+SRC_URI[sha256sum] = "89583720aa4cd1ea7653723cfa935b7dd69e28beae71931a8ef07e65f0242ca9"
 # The default S, ${BP} in the unpack folder, is the tarball's top folder.
 
 inherit cmake update-rc.d systemd
