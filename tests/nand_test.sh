@@ -34,7 +34,7 @@ install -D -m 644 "$shim" "$tree/usr/local/lib/fault_shim.so"
 # puts the rename on flash while the data waits for the sync.
 printf 'ROUNDS=%s\nUBIFS_SECONDS=%s\nSEED=%s\nUNSAFE_DELAY=6\n' "$rounds" "$ubifs_seconds" "$seed" \
     >"$tree/etc/board-nand.conf"
-echo "== NAND campaign: $rounds rounds of UBI's cut points per header kind, ${ubifs_seconds}s of UBIFS's cuts, per writer; seed $seed"
+echo "== NAND campaign: for the tool $rounds rounds of UBI's cut points per header kind and ${ubifs_seconds}s of UBIFS's cuts; the unsafe writer until caught; seed $seed"
 if ! { "$board/disks" "$tree" "$out" &&
     BOOT_TIMEOUT=${BOOT_TIMEOUT:-$((600 + rounds * 60 + 5 * ubifs_seconds + 120))} "$board/boot" "$out" &&
     "$board/report" "$out" "$work"; }; then
