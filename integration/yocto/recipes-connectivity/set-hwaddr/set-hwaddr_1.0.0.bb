@@ -15,7 +15,7 @@ NO_GENERIC_LICENSE[LicenseRef-Proprietary] = "LICENSE"
 #   EXTERNALSRC:pn-set-hwaddr = "/path/to/set_hwaddr"
 SET_HWADDR_RELEASE_URI ??= "https://releases.invalid/set-hwaddr"
 SRC_URI = "${SET_HWADDR_RELEASE_URI}/set-hwaddr-${PV}.tar.gz"
-SRC_URI[sha256sum] = "5cc5d7419e2283238790afc5e7e4ec67d7d3b2d27aaf52ce386a39c25dd765b9"
+SRC_URI[sha256sum] = "6f436adb891f1fa21f7a847e109153d31982ad2343cf2f1dcd8b81546ce3b45e"
 # The default S, ${BP} in the unpack folder, is the tarball's top folder.
 
 inherit cmake update-rc.d systemd
