@@ -6,6 +6,12 @@
 
 SET_HWADDR_VERSION = 1.0.0
 SET_HWADDR_SITE = $(call qstrip,$(BR2_PACKAGE_SET_HWADDR_SITE))
+# No site given: the tarball is in the download folder, where Buildroot takes
+# it by its hash and never downloads. A missing one fails there, named.
+ifeq ($(SET_HWADDR_SITE),)
+SET_HWADDR_SITE = file://$(SET_HWADDR_DL_DIR)
+SET_HWADDR_SITE_METHOD = file
+endif
 SET_HWADDR_LICENSE = Proprietary
 SET_HWADDR_LICENSE_FILES = LICENSE
 # Closed source: legal-info lists it, and keeps its source out of the bundle.
