@@ -103,12 +103,16 @@ bool eth0SetsOwnAddress(const char* text, std::size_t length)
 }  // namespace
 
 // The search is over text, so it stops at a NUL byte.
+bool carriesMacSetting(const char* contents, std::size_t size)
+{
+    return memmem(contents, strnlen(contents, size), macSettingPrefix, strlen(macSettingPrefix)) !=
+           nullptr;
+}
+
 Insertion planInsertion(const char* contents, std::size_t size)
 {
     std::size_t length = strnlen(contents, size);
-    if (memmem(contents, length, macSettingPrefix, strlen(macSettingPrefix)) != nullptr) {
-        return {settingPresentMessage, 0, 0};
-    }
+    if (carriesMacSetting(contents, length)) return {settingPresentMessage, 0, 0};
 
     for (std::size_t start = 0; start < length;) {
         const char* end = static_cast<const char*>(memchr(contents + start, lineEnd[0], length - start));

@@ -6,6 +6,8 @@
 #include <cstddef>
 
 inline constexpr char macSettingPrefix[] = "pre-up /sbin/ifconfig eth0 hw ether ";
+// A file must be shorter than this to be rewritten.
+inline constexpr std::size_t contentsSize = 10240;
 
 // The decision on one file's contents. notice is nullptr when the line goes in
 // after headSize bytes; otherwise the line to report, the run ending with status.
@@ -21,6 +23,10 @@ struct Piece {
     std::size_t size;
 };
 inline constexpr std::size_t pieceCount = 5;
+
+// Whether the contents hold the MAC setting's prefix anywhere before a NUL byte:
+// then the file is left alone, whatever else it holds.
+bool carriesMacSetting(const char* contents, std::size_t size);
 
 // The decision for the size bytes of contents.
 Insertion planInsertion(const char* contents, std::size_t size);

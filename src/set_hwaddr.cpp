@@ -45,8 +45,6 @@ void report(const char* line)
     (void)written;
 }
 
-// A file must be shorter than this to be rewritten.
-constexpr std::size_t contentsSize = 10240;
 constexpr mode_t permissionBits = 0777;
 
 // Each step below returns false once it has reported its failure.

@@ -8,6 +8,7 @@ passed=0 failed=0
 pcba_mac=02:1a:2b:3c:4d:5e qemu_mac=52:54:00:12:34:56
 lookup_failed='Failed to obtain eth0 MAC address from the commissioning database'
 present='The interfaces file already contains MAC setting; will not override'
+skipped='The interfaces file already contains MAC setting; set_hwaddr not run'
 
 # check NAME COMMAND...: COMMAND succeeds. A failure names $case too, when set.
 check() {

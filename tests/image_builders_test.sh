@@ -106,8 +106,8 @@ MK
             python3 -c 'import json, sys; assert json.load(sys.stdin)[\"set-hwaddr\"][\"redistributable\"] is False'"
         check "buildroot $variant: printvars" bash -c "make -s -C '$BUILDROOT_DIR' O='$out' printvars VARS=SET_HWADDR_SITE | grep -q '^SET_HWADDR_SITE=.'"
     done <<CASES
-busybox-init|BR2_PACKAGE_SET_HWADDR_BOARDCFG_STANDIN=y|/usr/sbin/set_hwaddr /etc/init.d/S39set-hwaddr /usr/lib/libboardcfg.so /usr/share/man/man8/set_hwaddr.8
-systemd|BR2_INIT_SYSTEMD=y;# BR2_PACKAGE_SYSTEMD_NETWORKD is not set;BR2_PACKAGE_SET_HWADDR_BOARDCFG_STANDIN=y|/usr/sbin/set_hwaddr /usr/lib/systemd/system/set-hwaddr.service !/etc/init.d/S39set-hwaddr
+busybox-init|BR2_PACKAGE_SET_HWADDR_BOARDCFG_STANDIN=y|/usr/sbin/set_hwaddr /etc/init.d/S39set-hwaddr /usr/lib/libboardcfg.so /usr/share/man/man8/set_hwaddr.8 !/usr/libexec
+systemd|BR2_INIT_SYSTEMD=y;# BR2_PACKAGE_SYSTEMD_NETWORKD is not set;BR2_PACKAGE_SET_HWADDR_BOARDCFG_STANDIN=y|/usr/sbin/set_hwaddr /usr/lib/systemd/system/set-hwaddr.service /usr/libexec/set-hwaddr/setting_present !/etc/init.d/S39set-hwaddr
 vendor|BR2_PACKAGE_BOARD_VENDOR=y;BR2_PACKAGE_SET_HWADDR_BOARDCFG_VENDOR=y;BR2_PACKAGE_SET_HWADDR_BOARDCFG_PACKAGE="board-vendor"|/usr/sbin/set_hwaddr /usr/lib/libboardcfg.so
 CASES
     check "buildroot vendor: no stand-in built" bash -c "! grep -q 'Installing: .*libboardcfg' '$work/br-vendor/build.log'"

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The tool's runs through the real executable and the stand-in library, each in a
-# sandbox of its own: exit status, both output streams, and /etc/network after.
-# usage: run_test.sh TOOL SANDBOX FAULT_SHIM
+# sandbox of its own: exit status, both output streams, and /etc/network after;
+# and the boot unit's condition, CHECK, on the same files.
+# usage: run_test.sh TOOL SANDBOX FAULT_SHIM CHECK
 # EMULATOR, when set, is the command that runs TOOL (the board build under qemu).
 set -u
-tool=$1 sandbox=$2 shim=$3
+tool=$1 sandbox=$2 shim=$3 check=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0 n=0
@@ -25,6 +26,7 @@ present='The interfaces file already contains MAC setting; will not override\n'
 no_eth0='Did not find eth0 definition in the interfaces file\n'
 no_line_end='Did not find the end of line - this might be a bug\n'
 create_failed='Failed to create temporary file\n'
+skipped='The interfaces file already contains MAC setting; set_hwaddr not run\n'
 
 # new_case INTERFACES: a fresh folder to stand in for /etc/network, holding an
 # interfaces file of INTERFACES (printf %b escapes); $net names it.
@@ -36,9 +38,9 @@ new_case() {
     cp -P "$net/interfaces" "$case/before"
 }
 
-# run_tool RECORD [ARG...]: the tool on the current case, with the commissioning
-# record RECORD ('-': none). FAULT, TRACE and SANDBOX_READ_ONLY, when set, pass
-# through; FAULT and TRACE preload the shim.
+# run_tool RECORD [ARG...]: the tool (or $program) on the current case, with the
+# commissioning record RECORD ('-': none). FAULT, TRACE and SANDBOX_READ_ONLY,
+# when set, pass through; FAULT and TRACE preload the shim.
 run_tool() {
     [ "$1" = - ] || printf '%b' "$1" >"$case/record"
     shift
@@ -51,13 +53,13 @@ run_tool() {
     fi
     if [ -n "${ONE_PIPE:-}" ]; then
         # Both streams on one pipe, as under the journal: the lines land in out.
-        BOARDCFG_RECORD=$case/record "$sandbox" "$net" "${launcher[@]}" "$tool" "$@" 2>&1 |
+        BOARDCFG_RECORD=$case/record "$sandbox" "$net" "${launcher[@]}" "${program:-$tool}" "$@" 2>&1 |
             cat >"$case/out"
         echo "${PIPESTATUS[0]}" >"$case/status"
         : >"$case/err"
         return
     fi
-    BOARDCFG_RECORD=$case/record "$sandbox" "$net" "${launcher[@]}" "$tool" "$@" \
+    BOARDCFG_RECORD=$case/record "$sandbox" "$net" "${launcher[@]}" "${program:-$tool}" "$@" \
         >"$case/out" 2>"$case/err"
     echo $? >"$case/status"
 }
@@ -128,9 +130,18 @@ new_case "$sample"
 run_tool - --help
 expect "arguments ignored on failure" 1 "" "$lookup_failed" =
 
-# The rewrite, by the interfaces file it meets.
+# condition NAME SKIPS: the unit's condition on the current case's file, before
+# the tool: it skips the tool (SKIPS 1) only where the tool finds the setting.
+condition() {
+    program=$check run_tool -
+    if [ "$2" = 1 ]; then expect "$1: condition" 1 "$skipped" "" =; else expect "$1: condition" 0 "" "" =; fi
+}
+
+# The rewrite, by the interfaces file it meets. The condition skips where the
+# tool finds the setting, but not where it finds a stanza's own hwaddress.
 while IFS='|' read -r name interfaces status err after; do
     new_case "$interfaces"
+    condition "$name" "$([ "$err" = "$present" ] && [[ $interfaces != *hwaddress* ]] && echo 1)"
     run_tool "$record"
     expect "$name" "$status" "$found" "$err" "$after"
 done <<TABLE
@@ -173,11 +184,14 @@ for size in 10240 20000; do
     expect "$size bytes refused" 1 "$found" "$too_long" =
 done
 new_case "$line$definition$(padding 10240)"
+condition "too long, with the setting" 0
 run_tool "$record"
 expect "too long outranks a present setting" 1 "$found" "$too_long" =
 
 new_case "$sample"
 rm "$net/interfaces" "$case/before"
+program=$check run_tool -
+expect_that "missing file: the condition lets the tool run" grep -qx 0 "$case/status"
 run_tool "$record"
 expect_that "missing file: message" cmp -s "$case/err" <(printf '%b' "$open_failed")
 expect_that "missing file: nothing created" test -z "$(ls "$net")"

@@ -55,8 +55,8 @@ lintian_says() { lintian --pedantic "$1" 2>/dev/null | grep -E '^(E|W|P):'; }
 
 DESTDIR=$work/root "$cmake" --install "$build" --component tool >/dev/null
 same "tool's files" "$(files "$work/root")" ".$sysconfdir/init.d/set-hwaddr \
-./$prefix/lib/systemd/system/set-hwaddr.service ./$prefix/sbin/set_hwaddr \
-./$prefix/share/man/man8/set_hwaddr.8 "
+./$prefix/lib/systemd/system/set-hwaddr.service ./$prefix/libexec/set-hwaddr/setting_present \
+./$prefix/sbin/set_hwaddr ./$prefix/share/man/man8/set_hwaddr.8 "
 check "init script is POSIX sh" quiet sh -n "$work/root$sysconfdir/init.d/set-hwaddr"
 matches "init script runs the installed tool" "$(cat "$work/root$sysconfdir/init.d/set-hwaddr")" \
     $'\ntool=/'"$prefix"$'/sbin/set_hwaddr\n'
@@ -124,6 +124,7 @@ matches "stand-in depends" "$(dpkg-deb -f "$standin" Depends)" "^$libc\$"
 # holds NAME DEB PATTERN: DEB holds a file matching the extended regex PATTERN.
 holds() { grep -qE "^\.$3\$" <<<"$(deb_files "$2" | tr ' ' '\n')"; }
 for file in /usr/sbin/set_hwaddr '(/usr)?/lib/systemd/system/set-hwaddr\.service' /etc/init.d/set-hwaddr \
+    /usr/libexec/set-hwaddr/setting_present \
     /usr/share/man/man8/set_hwaddr.8.gz /usr/share/doc/set-hwaddr/README.Debian \
     /usr/share/doc/set-hwaddr/examples/board-library.conf; do
     check "the tool's package holds $file" holds tool "$tool" "$file"

@@ -47,9 +47,12 @@ define SET_HWADDR_INSTALL_INIT_SYSV
 		$(TARGET_DIR)/etc/init.d/S39set-hwaddr
 endef
 
+# The unit's condition, which skips it once the file carries the setting.
 define SET_HWADDR_INSTALL_INIT_SYSTEMD
 	$(INSTALL) -D -m 0644 $(SET_HWADDR_BUILDDIR)/set-hwaddr.service \
 		$(TARGET_DIR)/usr/lib/systemd/system/set-hwaddr.service
+	$(INSTALL) -D -m 0755 $(SET_HWADDR_BUILDDIR)/setting_present \
+		$(TARGET_DIR)/usr/libexec/set-hwaddr/setting_present
 endef
 
 $(eval $(cmake-package))
