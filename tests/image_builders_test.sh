@@ -27,7 +27,7 @@ quietly() {
     local status=0
     "$@" >"$log" 2>&1 || status=$?
     # What each tool says of the outcome, shown either way.
-    grep -E '^(Parsing of|NOTE: Tasks Summary|WARNING|ERROR)|^INFO: .*(test_[a-z_]+|PASS|FAIL|Ran [0-9]+ test)|[0-9]+ warnings generated' \
+    grep -E '^(Parsing of|NOTE: Tasks Summary|WARNING|ERROR)|^INFO: (.*(test_[a-z_]+|PASS|FAIL|Ran [0-9]+ test)| +\.\.\. )|[0-9]+ warnings generated' \
         "$log" | sed 's/^/  /' | head -n 60
     [ "$status" = 0 ] && return 0
     tail -n 15 "$log"

@@ -15,7 +15,7 @@ NO_GENERIC_LICENSE[LicenseRef-Proprietary] = "LICENSE"
 #   EXTERNALSRC:pn-set-hwaddr = "/path/to/set_hwaddr"
 SET_HWADDR_RELEASE_URI ??= "https://releases.invalid/set-hwaddr"
 SRC_URI = "${SET_HWADDR_RELEASE_URI}/set-hwaddr-${PV}.tar.gz"
-SRC_URI[sha256sum] = "2f4e7ed5ad504b25fa07b6031eb0946129b1eee44c41f0a7ec1277b89dbbd858"
+SRC_URI[sha256sum] = "0659f2d98fdc5fa36e9bbd233279b4f5349d4a53590fd7670549d5a8ac0760bf"
 # The default S, ${BP} in the unpack folder, is the tarball's top folder.
 
 inherit cmake update-rc.d systemd
