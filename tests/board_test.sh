@@ -4,17 +4,17 @@
 # says how its board is made and how it reports (the journal, the console, the
 # kernel's log). Every check reads the report the board leaves on its root
 # disk, or its serial console.
-# usage: board_test.sh KIND DEBS BOARD_DIR SOURCE_DIR [RELEASE]
+# usage: board_test.sh KIND DEBS BOARD_DIR SOURCE_DIR [RELEASE [MACHINE]]
 #   KIND: systemd or sysvinit (Debian RELEASE, bookworm by default or trixie,
 #   the packages of DEBS, built for it, installed with apt), or busybox (as
 #   Buildroot and Yocto build theirs: busybox init, ifup and ifconfig, the
 #   project from SOURCE_DIR's release tarball by plain CMake and cmake
-#   --install)
+#   --install); MACHINE, what it boots on (board/machines), virt by default
 # The kinds' functions are defined by the kind chosen, and the cases' called by
 # their names from the case list, which shellcheck cannot follow:
 # shellcheck disable=SC2317
 set -u
-kind=$1 debs=$2 board=$3 source=$4 release=${5:-bookworm}
+kind=$1 debs=$2 board=$3 source=$4 release=${5:-bookworm} machine=${6:-virt}
 work=$(mktemp -d "/var/tmp/board-test-$kind-$release.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 . "$(dirname "$0")/checks.sh"
@@ -62,7 +62,7 @@ systemd_kind() {
         # The sandbox case's probes ride along the first boot: the unit as
         # installed with the probe in the tool's place, and once more with a
         # drop-in that resets every sandbox setting.
-        new_board --release "$release"
+        new_board --release "$release" --machine "$machine"
         local unit=$tree/$unit_path etc=$tree/etc/systemd/system
         install -m 755 "$board/sandbox-probe" "$tree/usr/local/sbin/sandbox-probe"
         for tag in sandboxed bare; do
@@ -139,7 +139,7 @@ systemd_kind() {
 
 sysvinit_kind() {
     console_board
-    make_board() { new_board --init sysvinit --release "$release"; }
+    make_board() { new_board --init sysvinit --release "$release" --machine "$machine"; }
     before_network() { before_in_console "Configuring network interfaces"; }
     status_is() { [ "$(tail -n 1 "$report/status")" = "exit $1" ]; }
     first_more() {
@@ -152,7 +152,7 @@ sysvinit_kind() {
     # address, and the line takes effect from the next boot. That boot is
     # this board's second: a file that carries the setting, left alone.
     hotplug_expect() {
-        check "eth0 up, before the line was in place" [ "$(eth0_mac)" = "$qemu_mac" ]
+        check "eth0 up, before the line was in place" [ "$(eth0_mac)" = "$(own_mac)" ]
         boot --again hotplug-second || return
         check "the setting reported" said "$present"
         check "eth0 carries the PCBA MAC" [ "$(eth0_mac)" = "$pcba_mac" ]
@@ -169,7 +169,7 @@ busybox_kind() {
         local tarball
         tarball=$("$source/scripts/release" "$work/release") || exit 1
         tar -C "$work/release" -xzf "$tarball"
-        "$board/busybox-image" --report "$work/board" "${tarball%.tar.gz}" || exit 1
+        "$board/busybox-image" --report "$work/board" "${tarball%.tar.gz}" "$machine" || exit 1
         board_made
     }
     before_network() { before_in_console "Starting network: "; }
@@ -223,6 +223,9 @@ case_second() {
     check "the setting reported" said_present
     check "file as after the first boot" file_is "$work/inserted"
     check "eth0 carries the PCBA MAC" [ "$(eth0_mac)" = "$pcba_mac" ]
+    # What the tool is for: a NIC whose address the kernel draws anew each boot.
+    [ "$(own_mac)" = "$qemu_mac" ] ||
+        check "the kernel drew another address" [ "$(own_mac)" != "$(report=$work/first/board-report own_mac)" ]
 }
 # ifupdown's hotplug path, started by udev. udev's helper may read the file
 # before a disk of its own is mounted at /etc/network: it stays on the root.
@@ -274,6 +277,30 @@ case_hung_library() {
     rm "$tree/etc/boardcfg/commissioning"
     cp "$work/record" "$tree/etc/boardcfg/commissioning"
 }
+# Naming as Debian leaves it: no .link file, so udev names the NIC end0, and
+# the file as Debian's installer writes it, on the root (hotplug's helper
+# reads it). The tool fails, and says why.
+case_end0() {
+    local link=$tree/etc/systemd/network/10-kernel-eth-name.link
+    mv "$link" "$work/link"
+    cp "$tree/etc/fstab" "$work/fstab"
+    sed -i '\| /etc/network |d' "$tree/etc/fstab"
+    printf 'auto lo\niface lo inet loopback\n\nallow-hotplug end0\niface end0 inet static\n    address %s\n' \
+        "$address" >"$tree/etc/network/interfaces"
+    cp "$tree/etc/network/interfaces" "$work/end0-interfaces"
+    if boot end0; then
+        check "file untouched" file_is "$work/end0-interfaces"
+        check "why, logged" said "Did not find eth0 definition in the interfaces file"
+        failed_more
+        check "the NIC named end0" [ "$(nic_name)" = end0 ]
+        check "end0 up" eth0_up
+        check "end0 has its address" has_address "$address"
+        check "end0 keeps an address of its own" [ "$(eth0_mac)" != "$pcba_mac" ]
+    fi
+    mv "$work/link" "$link"
+    cp "$work/original" "$tree/etc/network/interfaces"
+    cp "$work/fstab" "$tree/etc/fstab"
+}
 # Last: the board keeps no ifconfig afterwards.
 case_no_ifconfig() {
     remove_ifconfig
@@ -294,8 +321,8 @@ use_report() {
 make_board
 while read -r name kinds; do
     [ -n "$name" ] || continue
-    if [[ " $kinds " != *" $kind "* ]]; then
-        echo "== $name: not a case for $kind boards"
+    if [[ " $kinds " != *" $kind "* && " $kinds " != *" $release-$kind "* ]]; then
+        echo "== $name: not a case for $release $kind boards"
         continue
     fi
     "case_${name//-/_}"
@@ -308,6 +335,7 @@ hotplug       systemd sysvinit
 static        busybox
 no-address    systemd sysvinit busybox
 hung-library  systemd sysvinit busybox
+end0          bookworm-systemd
 no-ifconfig   systemd sysvinit busybox
 CASES
 show_log
